@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Sets up, builds, and runs the three test layers: native unit tests (with the
+# content checks), the cross-built tests under Wine, and the end-to-end runs
+# of the real screensaver under Wine and Xvfb. The last line is the total.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+bash scripts/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
+bash scripts/build.sh || { echo "0 passed, 1 failed"; exit 1; }
+
+total_pass=0; total_fail=0
+tally() {  # reads "N passed, M failed" style numbers from a layer
+  total_pass=$((total_pass + $1)); total_fail=$((total_fail + $2))
+}
+ctest_layer() {  # ctest_layer NAME BUILD_DIR
+  local out
+  out=$(ctest --test-dir "$2" --output-on-failure --timeout 300 2>&1); local rc=$?
+  echo "$out" | grep -vE '^ +(Start|[0-9]+/[0-9]+ Test +#[0-9]+: .* Passed)' | tail -40
+  local line; line=$(echo "$out" | grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' | tail -1)
+  if [ -n "$line" ]; then
+    local failed all
+    failed=$(echo "$line" | sed -E 's/.*passed, ([0-9]+) tests failed out of ([0-9]+).*/\1/')
+    all=$(echo "$line" | sed -E 's/.*failed out of ([0-9]+).*/\1/')
+    tally $((all - failed)) "$failed"
+    echo "$1: $((all - failed)) passed, $failed failed"
+  else
+    tally 0 1; echo "$1: no result (rc $rc)"
+  fi
+}
+
+echo "== unit (native, sanitizers) =="
+ctest_layer unit build/host
+
+echo "== content =="
+if out=$(python3 -m unittest discover -s tests/content -p 'test_*.py' 2>&1); then
+  n=$(echo "$out" | grep -oE 'Ran [0-9]+ test' | grep -oE '[0-9]+'); tally "${n:-0}" 0; echo "content: ${n:-0} passed, 0 failed"
+else
+  echo "$out" | tail -30
+  n=$(echo "$out" | grep -oE 'Ran [0-9]+ test' | grep -oE '[0-9]+')
+  f=$(echo "$out" | grep -oE '(failures|errors)=[0-9]+' | grep -oE '[0-9]+' | awk '{s+=$1} END {print s+0}')
+  tally $(( ${n:-0} - ${f:-1} )) "${f:-1}"; echo "content: failures ${f:-1}"
+fi
+
+echo "== windows (cross-built, under Wine) =="
+export WINEPREFIX="$root/build/wine-tests" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
+if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
+ctest_layer windows build/win
+wineserver -k 2>/dev/null || true
+unset WINEPREFIX
+
+echo "== end-to-end (real .scr, Wine + Xvfb) =="
+e2e_out=$(bash tests/e2e/run_all.sh 2>&1); echo "$e2e_out"
+line=$(echo "$e2e_out" | grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' | tail -1)
+if [ -n "$line" ]; then
+  tally "$(echo "$line" | awk '{print $2}')" "$(echo "$line" | awk '{print $4}')"
+else
+  tally 0 1
+fi
+
+echo "$total_pass passed, $total_fail failed"
+[ "$total_fail" = 0 ]

@@ -1,0 +1,129 @@
+#include "saver/frm_app_logic.h"
+
+#include <cmath>
+
+#include "settings/first_run.h"
+#include "settings/numeric.h"
+
+namespace Module1 {
+int16_t StartCursorX = 0;
+int16_t StartCursorY = 0;
+}  // namespace Module1
+
+int RoundToPixel(double value) {
+  if (!std::isfinite(value)) return 0;
+  if (value > 2147483647.0) return 2147483647;
+  if (value < -2147483648.0) return -2147483647 - 1;
+  return static_cast<int>(std::nearbyint(value));  // default rounding: halves to even
+}
+
+bool MouseEndsRun(int x, int y, int start_x, int start_y) {
+  return y > start_y + 15 && x > start_x + 15;
+}
+
+std::string FrmAppLogic::Read(const char* name) { return host_.Settings().ReadSetting(kAppName, name); }
+
+void FrmAppLogic::Form_Load() {
+  host_.SetScreenSaveActive(false);
+  host_.LoadMovie(MovieLayer::FlashLoad, host_.DataFolder() + "QrvLoad.is");
+  host_.ShowCursor(false);
+}
+
+void FrmAppLogic::TimerLoad_Timer() {
+  if (unloading_ || !loading_) return;
+  ++load_step_;
+  switch (load_step_) {
+    case 1: Step1(); break;
+    case 2: Step2(); break;
+    case 3: Step3(); break;
+    case 4: Step4(); break;
+    case 5: Step5(); break;
+    default: break;
+  }
+}
+
+void FrmAppLogic::Step1() {
+  EnsureSettingsInitialised(host_.Settings());
+  const std::string folder = host_.DataFolder();
+  if (!host_.FileExists(folder + "(Default).vsi")) {
+    host_.StopLoadTimer();
+    host_.ShowSystemModalMessage("An important file is missing, please reinstall the ScreenSaver", "ScreenSaver");
+    Form_Unload();
+    return;
+  }
+  if (!host_.FileExists(folder + Read("FileID") + ".vsi")) {
+    host_.Settings().WriteSetting(kAppName, "FileID", "(Default)");
+  }
+}
+
+void FrmAppLogic::Step2() {
+  const std::string folder = host_.DataFolder();
+  host_.LoadMovie(MovieLayer::Movie, folder + Read("FileID") + ".vsi");
+  host_.LoadMovie(MovieLayer::MovTitle, folder + "QrvTtl.is");
+  host_.StopMovie(MovieLayer::MovTitle);
+  host_.StopMovie(MovieLayer::Movie);
+}
+
+void FrmAppLogic::Step3() {
+  host_.SetImgFondoVisible(false);
+  host_.PrepareMusic();
+}
+
+void FrmAppLogic::Step4() {
+  uint32_t w = 0, h = 0;
+  int cw = 0, ch = 0;
+  host_.GetClientSize(&cw, &ch);
+  if (!host_.GetDisplayMode(&w, &h)) {
+    // Without a display mode the client area is the best measure of the screen.
+    w = cw > 0 ? static_cast<uint32_t>(cw) : 0;
+    h = ch > 0 ? static_cast<uint32_t>(ch) : 0;
+  }
+  const double W = w, H = h;
+  host_.PlaceMovie(static_cast<float>(W * 3.375 / 100), static_cast<float>(H * 15.5 / 100),
+                   static_cast<float>(W * 93.625 / 100), static_cast<float>(H * 75.33334 / 100));
+  host_.PlaceTitle(static_cast<float>(cw), static_cast<float>(ch));
+}
+
+void FrmAppLogic::Step5() {
+  host_.StartMusic();
+  host_.DoEvents();
+  if (unloading_) return;  // the pending input ended the run
+  host_.SetCoverVisible(false);
+  loading_ = false;
+  if (Val(Read("UseBackground")) == 1) host_.CaptureDesktopBackground();
+  float left = 0, top = 0;
+  host_.GetMovieOrigin(&left, &top);
+  host_.SetCursorPos(RoundToPixel(left + 10.0), RoundToPixel(top + 10.0));
+  int x = 0, y = 0;
+  host_.GetCursorPos(&x, &y);
+  Module1::StartCursorX = static_cast<int16_t>(x);
+  Module1::StartCursorY = static_cast<int16_t>(y);
+  host_.StopPlayMovie(MovieLayer::FlashLoad);
+  host_.StopMovie(MovieLayer::FlashLoad);
+  host_.SetImgFondoVisible(true);
+  host_.SetImageMaskVisible(true);
+  host_.PlayMovie(MovieLayer::Movie);
+  host_.PlayMovie(MovieLayer::MovTitle);
+  host_.StopLoadTimer();
+}
+
+void FrmAppLogic::MouseMove() {
+  if (loading_ || unloading_) return;  // the cover has no mouse watch
+  int x = 0, y = 0;
+  host_.GetCursorPos(&x, &y);
+  if (MouseEndsRun(x, y, Module1::StartCursorX, Module1::StartCursorY)) Form_Unload();
+}
+
+void FrmAppLogic::Form_Unload() {
+  // Input that arrives during the unload's message pump asks again; the steps
+  // below must run once only, or the cursor count and activation would skew.
+  if (unloading_) return;
+  unloading_ = true;
+  int cw = 0, ch = 0;
+  host_.GetClientSize(&cw, &ch);
+  host_.SetCursorPos(RoundToPixel(cw / 2.0), RoundToPixel(ch / 2.0));
+  host_.StopMusicAndMovies();
+  host_.SetScreenSaveActive(true);
+  host_.ShowCursor(true);
+  host_.ExitProgram();
+}

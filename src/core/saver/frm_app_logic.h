@@ -1,0 +1,95 @@
+#pragma once
+// The screensaver window's behaviour, step by step, written against a small
+// host interface so that the order of the steps and their rules can be checked
+// without a window. The Win32 form implements FrmAppHost.
+#include <cstdint>
+#include <string>
+
+#include "settings/settings_port.h"
+
+enum class MovieLayer { FlashLoad, Movie, MovTitle };
+
+class FrmAppHost {
+ public:
+  virtual ~FrmAppHost() = default;
+  virtual SettingsPort& Settings() = 0;
+  virtual bool FileExists(const std::string& path) = 0;
+  // The program's folder followed by "\QR06V2XLM\".
+  virtual std::string DataFolder() = 0;
+  // An OK-only, system-modal message box; returns when it is closed.
+  virtual void ShowSystemModalMessage(const std::string& text, const std::string& title) = 0;
+
+  virtual void LoadMovie(MovieLayer layer, const std::string& path) = 0;
+  virtual void PlayMovie(MovieLayer layer) = 0;
+  virtual void StopMovie(MovieLayer layer) = 0;
+  virtual void StopPlayMovie(MovieLayer layer) = 0;
+  virtual void PlaceMovie(float left, float top, float width, float height) = 0;
+  virtual void GetMovieOrigin(float* left, float* top) = 0;
+  virtual void PlaceTitle(float width, float height) = 0;
+
+  virtual void SetImgFondoVisible(bool visible) = 0;
+  virtual void SetImageMaskVisible(bool visible) = 0;
+  virtual void SetCoverVisible(bool visible) = 0;
+  virtual void CaptureDesktopBackground() = 0;
+
+  virtual void PrepareMusic() = 0;
+  virtual void StartMusic() = 0;
+  // Stops the music's poll timer, then the movies, lets messages run once and
+  // closes the music devices.
+  virtual void StopMusicAndMovies() = 0;
+
+  virtual void DoEvents() = 0;
+  // Current display mode's size; false when it cannot be read.
+  virtual bool GetDisplayMode(uint32_t* width, uint32_t* height) = 0;
+  virtual void GetClientSize(int* width, int* height) = 0;
+  virtual void SetCursorPos(int x, int y) = 0;
+  virtual void GetCursorPos(int* x, int* y) = 0;
+  virtual void ShowCursor(bool show) = 0;
+  virtual void SetScreenSaveActive(bool active) = 0;
+  virtual void StopLoadTimer() = 0;
+  // Ends the process at once. A host used in tests may return.
+  virtual void ExitProgram() = 0;
+};
+
+namespace Module1 {
+// Reference point of the mouse test: where the cursor stood when loading ended.
+extern int16_t StartCursorX;
+extern int16_t StartCursorY;
+}  // namespace Module1
+
+// Rounds halves to the even neighbour, as the window's coordinate rounding does.
+int RoundToPixel(double value);
+
+// True when the cursor has moved more than 15 pixels right AND down from the start.
+bool MouseEndsRun(int x, int y, int start_x, int start_y);
+
+class FrmAppLogic {
+ public:
+  explicit FrmAppLogic(FrmAppHost& host) : host_(host) {}
+
+  // The form's load: activation off, loader movie, cursor hidden.
+  void Form_Load();
+  // One TimerLoad tick: LoadStep + 1, then that step.
+  void TimerLoad_Timer();
+  // A mouse move anywhere on the window, once loading is over.
+  void MouseMove();
+  // The unload: runs its steps once, whoever asks first; later requests do nothing.
+  void Form_Unload();
+
+  int16_t LoadStep() const { return load_step_; }
+  bool Loading() const { return loading_; }
+  bool Unloading() const { return unloading_; }
+
+ private:
+  void Step1();
+  void Step2();
+  void Step3();
+  void Step4();
+  void Step5();
+  std::string Read(const char* name);
+
+  FrmAppHost& host_;
+  int16_t load_step_ = 0;
+  bool loading_ = true;
+  bool unloading_ = false;
+};

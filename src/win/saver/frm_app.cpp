@@ -1,0 +1,201 @@
+#include "saver/frm_app.h"
+
+#include <cmath>
+
+#include "registry/settings_store.h"
+#include "resource.h"
+#include "shared/do_events.h"
+#include "shared/files.h"
+
+namespace {
+constexpr UINT_PTR kTimerLoad = 1;  // drives the load sequence
+constexpr UINT_PTR kTmBucle = 2;    // keeps the window on top, maximized and focused
+constexpr UINT_PTR kTmMusic = 3;    // music loop watch
+constexpr int kTxtEndId = 100;
+}  // namespace
+
+FrmApp::FrmApp() : settings_(std::make_unique<RegistrySettings>()), logic_(*this) {}
+FrmApp::~FrmApp() = default;
+
+int FrmApp::ShowModal() {
+  img_fondo_ = LoadPictureResource(IDR_BACKGROUND);
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  if (!CreateWin("QrvSaver2006Window", WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, "QrvSaver2006", 0, 0, sw, sh,
+                 nullptr, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
+    return 1;
+  txt_end_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 10, 10, hwnd(),
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kTxtEndId)), GetModuleHandleA(nullptr),
+                             nullptr);
+  // The key catcher sits off-screen: it only has to hold the focus.
+  MoveWindow(txt_end_, -10, -10, 1, 1, FALSE);
+  logic_.Form_Load();
+  SetTimer(hwnd(), kTimerLoad, 800, nullptr);
+  SetTimer(hwnd(), kTmBucle, 400, nullptr);
+  ShowWindow(hwnd(), SW_MAXIMIZE);
+  SetForegroundWindow(hwnd());
+  SetFocus(txt_end_);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_TIMER:
+      if (wp == kTimerLoad) logic_.TimerLoad_Timer();
+      else if (wp == kTmBucle) TmBucle_Timer();
+      return 0;
+    case WM_SIZE:
+      Form_Resize();
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wp) == kTxtEndId && HIWORD(wp) == EN_CHANGE) logic_.Form_Unload();
+      return 0;
+    case WM_MOUSEMOVE:
+      logic_.MouseMove();
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+      logic_.Form_Unload();
+      return 0;
+    case WM_CLOSE:
+      logic_.Form_Unload();
+      return 0;
+    case WM_SYSCOMMAND:
+      // The system must not start another screensaver over this one.
+      if ((wp & 0xFFF0) == SC_SCREENSAVE || (wp & 0xFFF0) == SC_MONITORPOWER) return 0;
+      break;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd(), &ps);
+      Paint(dc);
+      EndPaint(hwnd(), &ps);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return Window::HandleMessage(msg, wp, lp);
+}
+
+void FrmApp::Paint(HDC dc) {
+  RECT rc;
+  GetClientRect(hwnd(), &rc);
+  HDC mem = CreateCompatibleDC(dc);
+  HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  if (!cover_visible_ && img_fondo_visible_) DrawPictureStretched(mem, img_fondo_, rc);
+  BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+}
+
+void FrmApp::Form_Resize() { InvalidateRect(hwnd(), nullptr, FALSE); }
+
+void FrmApp::TmBucle_Timer() {
+  SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  if (!IsZoomed(hwnd())) ShowWindow(hwnd(), SW_MAXIMIZE);
+  SetFocus(txt_end_);
+}
+
+SettingsPort& FrmApp::Settings() { return *settings_; }
+bool FrmApp::FileExists(const std::string& path) { return Module1::FileExists(path); }
+std::string FrmApp::DataFolder() { return Module1::ProgramFolder() + "\\QR06V2XLM\\"; }
+
+void FrmApp::ShowSystemModalMessage(const std::string& text, const std::string& title) {
+  // The watch would pull this window back over the message; the cursor is
+  // shown so the message can be answered with the mouse.
+  KillTimer(hwnd(), kTmBucle);
+  ::ShowCursor(TRUE);
+  MessageBoxA(hwnd(), text.c_str(), title.c_str(), MB_OK | MB_SYSTEMMODAL);
+  ::ShowCursor(FALSE);
+}
+
+void FrmApp::LoadMovie(MovieLayer, const std::string&) {}
+void FrmApp::PlayMovie(MovieLayer) {}
+void FrmApp::StopMovie(MovieLayer) {}
+void FrmApp::StopPlayMovie(MovieLayer) {}
+
+void FrmApp::PlaceMovie(float left, float top, float width, float height) {
+  movie_left_ = left;
+  movie_top_ = top;
+  movie_width_ = width;
+  movie_height_ = height;
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
+void FrmApp::GetMovieOrigin(float* left, float* top) {
+  *left = movie_left_;
+  *top = movie_top_;
+}
+void FrmApp::PlaceTitle(float width, float height) {
+  title_width_ = width;
+  title_height_ = height;
+}
+
+void FrmApp::SetImgFondoVisible(bool visible) {
+  img_fondo_visible_ = visible;
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
+void FrmApp::SetImageMaskVisible(bool visible) { image_mask_visible_ = visible; }
+void FrmApp::SetCoverVisible(bool visible) {
+  cover_visible_ = visible;
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
+void FrmApp::CaptureDesktopBackground() {}
+
+void FrmApp::PrepareMusic() {}
+void FrmApp::StartMusic() {}
+void FrmApp::StopMusicAndMovies() {
+  KillTimer(hwnd(), kTmMusic);
+  StopMovie(MovieLayer::Movie);
+  StopMovie(MovieLayer::MovTitle);
+  ::DoEvents();
+}
+
+void FrmApp::DoEvents() { ::DoEvents(); }
+
+bool FrmApp::GetDisplayMode(uint32_t* width, uint32_t* height) {
+  DEVMODEA dm{};
+  dm.dmSize = sizeof dm;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm)) return false;
+  *width = dm.dmPelsWidth;
+  *height = dm.dmPelsHeight;
+  return true;
+}
+
+void FrmApp::GetClientSize(int* width, int* height) {
+  RECT rc{0, 0, 0, 0};
+  GetClientRect(hwnd(), &rc);
+  *width = rc.right;
+  *height = rc.bottom;
+}
+
+void FrmApp::SetCursorPos(int x, int y) { ::SetCursorPos(x, y); }
+void FrmApp::GetCursorPos(int* x, int* y) {
+  POINT pt{0, 0};
+  ::GetCursorPos(&pt);
+  *x = pt.x;
+  *y = pt.y;
+}
+void FrmApp::ShowCursor(bool show) { ::ShowCursor(show ? TRUE : FALSE); }
+void FrmApp::SetScreenSaveActive(bool active) {
+  // Off for this session only, so that a run that is killed cannot leave the
+  // user's screensaver disabled for good; back on for the session and in the
+  // user's profile, so the activation is on after the run whatever it was.
+  const UINT flags = active ? (SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) : SPIF_SENDWININICHANGE;
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, flags);
+}
+void FrmApp::StopLoadTimer() { KillTimer(hwnd(), kTimerLoad); }
+void FrmApp::ExitProgram() { ExitProcess(0); }

@@ -1,0 +1,66 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "saver/frm_app_logic.h"
+#include "shared/picture.h"
+#include "shared/window.h"
+
+class SettingsPort;
+
+// The full-screen screensaver window: black, borderless, topmost, maximized.
+class FrmApp : public Window, private FrmAppHost {
+ public:
+  FrmApp();
+  ~FrmApp() override;
+  // Creates the window, runs its load, shows it maximized and runs its message
+  // loop. The run ends through the unload, which ends the process.
+  int ShowModal();
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  // FrmAppHost
+  SettingsPort& Settings() override;
+  bool FileExists(const std::string& path) override;
+  std::string DataFolder() override;
+  void ShowSystemModalMessage(const std::string& text, const std::string& title) override;
+  void LoadMovie(MovieLayer layer, const std::string& path) override;
+  void PlayMovie(MovieLayer layer) override;
+  void StopMovie(MovieLayer layer) override;
+  void StopPlayMovie(MovieLayer layer) override;
+  void PlaceMovie(float left, float top, float width, float height) override;
+  void GetMovieOrigin(float* left, float* top) override;
+  void PlaceTitle(float width, float height) override;
+  void SetImgFondoVisible(bool visible) override;
+  void SetImageMaskVisible(bool visible) override;
+  void SetCoverVisible(bool visible) override;
+  void CaptureDesktopBackground() override;
+  void PrepareMusic() override;
+  void StartMusic() override;
+  void StopMusicAndMovies() override;
+  void DoEvents() override;
+  bool GetDisplayMode(uint32_t* width, uint32_t* height) override;
+  void GetClientSize(int* width, int* height) override;
+  void SetCursorPos(int x, int y) override;
+  void GetCursorPos(int* x, int* y) override;
+  void ShowCursor(bool show) override;
+  void SetScreenSaveActive(bool active) override;
+  void StopLoadTimer() override;
+  void ExitProgram() override;
+
+  void Form_Resize();
+  void TmBucle_Timer();
+  void Paint(HDC dc);
+
+  std::unique_ptr<SettingsPort> settings_;
+  FrmAppLogic logic_;
+  HWND txt_end_ = nullptr;
+  Picture img_fondo_;
+  bool img_fondo_visible_ = true;
+  bool image_mask_visible_ = false;
+  bool cover_visible_ = true;
+  float movie_left_ = 0, movie_top_ = 0, movie_width_ = 0, movie_height_ = 0;
+  float title_width_ = 0, title_height_ = 0;
+};

@@ -1,0 +1,4 @@
+#pragma once
+
+// Shows the settings dialog modally; returns when it closes.
+void ShowFrmProperties();

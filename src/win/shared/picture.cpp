@@ -1,0 +1,43 @@
+#include "shared/picture.h"
+
+#include <stb/stb_image.h>
+
+Picture LoadPictureResource(int id) {
+  Picture pic;
+  HMODULE mod = GetModuleHandleA(nullptr);
+  HRSRC res = FindResourceA(mod, MAKEINTRESOURCEA(id), reinterpret_cast<LPCSTR>(RT_RCDATA));
+  if (!res) return pic;
+  HGLOBAL mem = LoadResource(mod, res);
+  const DWORD size = SizeofResource(mod, res);
+  const void* data = mem ? LockResource(mem) : nullptr;
+  if (!data || size == 0) return pic;
+  int w = 0, h = 0, comp = 0;
+  unsigned char* rgba = stbi_load_from_memory(static_cast<const unsigned char*>(data), static_cast<int>(size), &w,
+                                              &h, &comp, 4);
+  if (!rgba) return pic;
+  pic.width = w;
+  pic.height = h;
+  pic.pixels.resize(static_cast<size_t>(w) * h);
+  for (size_t i = 0; i < pic.pixels.size(); ++i) {
+    const unsigned char* p = rgba + i * 4;
+    pic.pixels[i] = (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
+  }
+  stbi_image_free(rgba);
+  return pic;
+}
+
+void DrawPictureStretched(HDC dc, const Picture& pic, const RECT& rect) {
+  if (pic.empty()) return;
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = pic.width;
+  bmi.bmiHeader.biHeight = -pic.height;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  const int old_mode = SetStretchBltMode(dc, HALFTONE);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  StretchDIBits(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0, 0, pic.width,
+                pic.height, pic.pixels.data(), &bmi, DIB_RGB_COLORS, SRCCOPY);
+  SetStretchBltMode(dc, old_mode);
+}

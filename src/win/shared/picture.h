@@ -1,0 +1,19 @@
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <vector>
+
+// A 32-bit top-down BGRA picture in memory.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  bool empty() const { return pixels.empty(); }
+};
+
+// Decodes a PNG or JPEG held as an RCDATA resource of this program.
+Picture LoadPictureResource(int id);
+
+// Draws the picture stretched over rect of dc (smooth halftone scaling).
+void DrawPictureStretched(HDC dc, const Picture& pic, const RECT& rect);

@@ -1,0 +1,134 @@
+# Shared helpers of the end-to-end scripts: a private X display, a private
+# Wine prefix copied from a template, the screensaver started by process id,
+# screenshots, and waits on conditions. Source it; call e2e_begin first.
+set -euo pipefail
+E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+DIST="$E2E_ROOT/dist"
+SCREENS="$DIST/screens"
+export WINEDLLOVERRIDES="mscoree=;mshtml="
+export WINEDEBUG="${WINEDEBUG:--all}"
+E2E_PIDS=()
+E2E_XVFB_PID=""
+E2E_DIR=""
+E2E_NAME=""
+
+log() { echo "[$E2E_NAME] $*"; }
+fail() { echo "[$E2E_NAME] FAIL: $*" >&2; exit 1; }
+
+# A template prefix is booted once per machine and copied for each test, so
+# every test starts from a fresh registry without paying for wineboot.
+e2e_template_prefix() {
+  local tpl="$E2E_ROOT/build/e2e-template-prefix"
+  if [ ! -f "$tpl/.ready" ]; then
+    rm -rf "$tpl"
+    mkdir -p "$tpl"
+    WINEPREFIX="$tpl" wineboot -i >/dev/null 2>&1 || true
+    WINEPREFIX="$tpl" wineserver -w || true
+    [ -f "$tpl/system.reg" ] || { echo "wineboot failed" >&2; return 1; }
+    touch "$tpl/.ready"
+  fi
+  echo "$tpl"
+}
+
+# e2e_begin NAME [WIDTHxHEIGHT]
+e2e_begin() {
+  E2E_NAME="$1"
+  local size="${2:-1024x768}"
+  E2E_DIR="$(mktemp -d "/tmp/qrv-e2e-$E2E_NAME.XXXXXX")"
+  mkdir -p "$SCREENS"
+  local tpl
+  tpl="$(e2e_template_prefix)"
+  cp -a "$tpl" "$E2E_DIR/prefix"
+  export WINEPREFIX="$E2E_DIR/prefix"
+  # A copy of the program and its data, so tests may change the data folder.
+  mkdir -p "$E2E_DIR/app"
+  cp "$DIST/QrvSaver2006.scr" "$E2E_DIR/app/"
+  cp -r "$DIST/QR06V2XLM" "$E2E_DIR/app/"
+  APP="$E2E_DIR/app/QrvSaver2006.scr"
+  local n
+  for n in $(seq 70 140); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
+    E2E_XVFB_PID=$!
+    export DISPLAY=":$n"
+    if wait_until 10 xdpyinfo_ok; then break; fi
+    kill "$E2E_XVFB_PID" 2>/dev/null || true
+    E2E_XVFB_PID=""
+  done
+  [ -n "$E2E_XVFB_PID" ] || fail "no X display"
+  trap e2e_end EXIT
+  log "display $DISPLAY, prefix $WINEPREFIX"
+}
+
+xdpyinfo_ok() { xdpyinfo >/dev/null 2>&1; }
+
+# Ends only what this test started: its programs, its wineserver, its display.
+e2e_end() {
+  local pid
+  for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
+  [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null || true
+  [ -n "$E2E_DIR" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$E2E_DIR"
+  return 0
+}
+
+# wait_until SECONDS COMMAND...: polls every 0.2 s.
+wait_until() {
+  local limit="$1"; shift
+  local end=$(( $(date +%s) + limit ))
+  while [ "$(date +%s)" -lt "$end" ]; do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# start_app SWITCH...: starts the screensaver; sets APP_PID.
+start_app() {
+  (cd "$E2E_DIR/app" && exec wine "$APP" "$@" >"$E2E_DIR/app.log" 2>&1) &
+  APP_PID=$!
+  E2E_PIDS+=("$APP_PID")
+}
+
+app_running() { kill -0 "$APP_PID" 2>/dev/null; }
+app_ended() { ! app_running; }
+
+# wait_exit SECONDS: the app's process ends; sets APP_RC.
+wait_exit() {
+  wait_until "$1" app_ended || return 1
+  APP_RC=0; wait "$APP_PID" || APP_RC=$?
+  return 0
+}
+
+window_named() { xdotool search --name "$1" >/dev/null 2>&1; }
+
+# shot NAME: screenshot of the whole display into dist/screens/NAME.png
+shot() {
+  import -window root "$SCREENS/$1.png"
+  echo "$SCREENS/$1.png"
+}
+
+# pixel FILE X Y: prints "R G B" (0-255) of one pixel.
+pixel() {
+  convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
+}
+
+# region_mean FILE WxH+X+Y: mean brightness 0-255 of a rectangle.
+region_mean() {
+  convert "$1" -crop "$2" +repage -colorspace Gray -format "%[fx:int(255*mean)]" info:
+}
+
+# region_differs A B WxH+X+Y: true when the two shots differ inside the rectangle.
+region_differs() {
+  local d
+  d=$(compare -metric AE <(convert "$1" -crop "$3" +repage png:-) <(convert "$2" -crop "$3" +repage png:-) null: 2>&1 || true)
+  d=${d%% *}
+  [ "${d%.*}" -gt 0 ] 2>/dev/null
+}
+
+# reg_value KEY NAME: the data of a registry value, or nothing.
+reg_value() {
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" 'tolower($1)==tolower(n) {sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]*/, ""); print; exit}'
+}
+
+SETTINGS_KEY='HKCU\Quorvane\VMSRC16\Settings'

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Runs every tests/e2e/test_*.sh in turn; prints one line per script and a
+# summary line "e2e: N passed, N failed".
+set -u
+here="$(cd "$(dirname "$0")" && pwd)"
+pass=0; failed=0; names=()
+for t in "$here"/test_*.sh; do
+  name=$(basename "$t" .sh)
+  if [ -n "${E2E_ONLY:-}" ] && [[ "$name" != *"$E2E_ONLY"* ]]; then continue; fi
+  start=$(date +%s)
+  if timeout 300 bash "$t" > "/tmp/qrv-$name.log" 2>&1; then
+    pass=$((pass+1)); echo "e2e PASS $name ($(( $(date +%s) - start )) s)"
+  else
+    failed=$((failed+1)); names+=("$name"); echo "e2e FAIL $name ($(( $(date +%s) - start )) s)"
+    sed 's/^/    /' "/tmp/qrv-$name.log" | tail -25
+  fi
+done
+echo "e2e: $pass passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# /s on a fresh profile: the black cover, then the background; the seven
+# defaults in the registry with the marker written last; a click ends the run
+# with the cursor at the centre and the system's screensaver activation on.
+source "$(dirname "$0")/lib.sh"
+e2e_begin run_and_click
+
+wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null 2>&1
+WINEDEBUG=+reg start_app /s
+wait_until 30 window_named QrvSaver2006 || fail "the screensaver window did not appear"
+sleep 0.3
+cover=$(shot run_cover)
+[ "$(region_mean "$cover" 1024x768+0+0)" -le 6 ] || fail "the loading cover is not black ($cover)"
+
+# Loading ends after five 800 ms steps; the background then fills the screen.
+loaded() { shot run_loaded >/dev/null; [ "$(region_mean "$SCREENS/run_loaded.png" 1024x110+0+0)" -ge 12 ]; }
+wait_until 30 loaded || fail "the background never showed ($SCREENS/run_loaded.png)"
+log "cover then background: ok"
+
+for kv in EnableSound=1 'FileID=(Default)' SoundMCI=1 SoundID=Sandstorm SoundRND=1 UseBackGround=0 InsKo=regkoinic; do
+  name=${kv%%=*}; want=${kv#*=}
+  got=$(reg_value "$SETTINGS_KEY" "$name")
+  [ "$got" = "$want" ] || fail "$name is '$got', expected '$want'"
+done
+# The order of the writes shows in the trace of the registry calls.
+order=$(grep -o 'RegSetValueExA([^)]*' "$E2E_DIR/app.log" | grep -oE 'L?"(EnableSound|FileID|SoundMCI|SoundID|SoundRND|UseBackGround|InsKo)"' | tr -d 'L"' | tr '\n' ' ')
+[ "$order" = "EnableSound FileID SoundMCI SoundID SoundRND UseBackGround InsKo " ] || fail "write order: '$order'"
+log "seven defaults, InsKo last: ok"
+
+xdotool mousemove 300 300 click 1
+wait_exit 15 || fail "a click did not end the run"
+[ "$APP_RC" = 0 ] || fail "exit code $APP_RC"
+eval "$(xdotool getmouselocation --shell)"
+[ "$X" = 512 ] && [ "$Y" = 384 ] || fail "cursor at $X,$Y instead of the centre"
+[ "$(reg_value 'HKCU\Control Panel\Desktop' ScreenSaveActive)" = 1 ] || fail "ScreenSaveActive is not 1 after the run"
+log "click ends the run, cursor centred, activation back on: ok"
+echo "PASS run_and_click"

@@ -1,0 +1,273 @@
+#include "saver/frm_app_logic.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Settings held in memory, names matched without regard to case as the registry does.
+class MemorySettings : public SettingsPort {
+ public:
+  static std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return s;
+  }
+  std::string ReadSetting(const std::string&, const std::string& name) override {
+    auto it = values.find(Lower(name));
+    return it == values.end() ? "" : it->second;
+  }
+  std::string WriteSetting(const std::string&, const std::string& name, const std::string& value) override {
+    values[Lower(name)] = value;
+    writes.push_back(name + "=" + value);
+    return "True";
+  }
+  std::string CreateSettingsKey(const std::string&) override { return "True"; }
+  std::map<std::string, std::string> values;
+  std::vector<std::string> writes;
+};
+
+// Records every platform action of the window, in order.
+class RecordingHost : public FrmAppHost {
+ public:
+  SettingsPort& Settings() override { return settings; }
+  bool FileExists(const std::string& path) override { return files.count(path) > 0; }
+  std::string DataFolder() override { return "C:\\Saver\\QR06V2XLM\\"; }
+  void ShowSystemModalMessage(const std::string& text, const std::string& title) override {
+    Log("message " + title + ": " + text);
+  }
+  void LoadMovie(MovieLayer l, const std::string& path) override { Log("load " + Name(l) + " " + path); }
+  void PlayMovie(MovieLayer l) override { Log("play " + Name(l)); }
+  void StopMovie(MovieLayer l) override { Log("stop " + Name(l)); }
+  void StopPlayMovie(MovieLayer l) override { Log("stopplay " + Name(l)); }
+  void PlaceMovie(float l, float t, float w, float h) override {
+    movie = {l, t, w, h};
+    Log("place Movie");
+  }
+  void GetMovieOrigin(float* l, float* t) override {
+    *l = movie[0];
+    *t = movie[1];
+  }
+  void PlaceTitle(float w, float h) override { Log("place MovTitle " + std::to_string(int(w)) + "x" + std::to_string(int(h))); }
+  void SetImgFondoVisible(bool v) override { Log(v ? "show ImgFondo" : "hide ImgFondo"); }
+  void SetImageMaskVisible(bool v) override { Log(v ? "show ImageMask" : "hide ImageMask"); }
+  void SetCoverVisible(bool v) override { Log(v ? "show FrmLoad" : "hide FrmLoad"); }
+  void CaptureDesktopBackground() override { Log("capture"); }
+  void PrepareMusic() override { Log("PrepareMusic"); }
+  void StartMusic() override { Log("StartMusic"); }
+  void StopMusicAndMovies() override {
+    Log("StopMusic");
+    if (on_stop_music) on_stop_music();
+  }
+  void DoEvents() override {
+    Log("DoEvents");
+    if (on_do_events) on_do_events();
+  }
+  bool GetDisplayMode(uint32_t* w, uint32_t* h) override {
+    *w = display_w;
+    *h = display_h;
+    return display_ok;
+  }
+  void GetClientSize(int* w, int* h) override {
+    *w = client_w;
+    *h = client_h;
+  }
+  void SetCursorPos(int x, int y) override {
+    cursor_x = x;
+    cursor_y = y;
+    Log("cursor " + std::to_string(x) + "," + std::to_string(y));
+  }
+  void GetCursorPos(int* x, int* y) override {
+    *x = cursor_x;
+    *y = cursor_y;
+  }
+  void ShowCursor(bool show) override {
+    cursor_count += show ? 1 : -1;
+    Log(show ? "show cursor" : "hide cursor");
+  }
+  void SetScreenSaveActive(bool a) override { Log(a ? "activation on" : "activation off"); }
+  void StopLoadTimer() override { Log("TimerLoad off"); }
+  void ExitProgram() override { Log("exit"); }
+
+  static std::string Name(MovieLayer l) {
+    return l == MovieLayer::FlashLoad ? "FlashLoad" : l == MovieLayer::Movie ? "Movie" : "MovTitle";
+  }
+  void Log(const std::string& s) { log.push_back(s); }
+  bool Logged(const std::string& s) const {
+    for (const auto& e : log) if (e == s) return true;
+    return false;
+  }
+
+  MemorySettings settings;
+  std::set<std::string> files{"C:\\Saver\\QR06V2XLM\\(Default).vsi"};
+  std::vector<std::string> log;
+  std::vector<float> movie{0, 0, 0, 0};
+  uint32_t display_w = 1024, display_h = 768;
+  bool display_ok = true;
+  int client_w = 1024, client_h = 768;
+  int cursor_x = 0, cursor_y = 0;
+  int cursor_count = 0;
+  std::function<void()> on_do_events, on_stop_music;
+};
+
+void RunSteps(FrmAppLogic& logic, int n) {
+  for (int i = 0; i < n; ++i) logic.TimerLoad_Timer();
+}
+
+}  // namespace
+
+TEST(FrmAppLogic, FirstStartWritesDefaultsThenRunsTheFiveStepsInOrder) {
+  RecordingHost host;
+  FrmAppLogic logic(host);
+  logic.Form_Load();
+  RunSteps(logic, 5);
+  const std::vector<std::string> writes{"EnableSound=1", "FileID=(Default)", "SoundMCI=1", "SoundID=Sandstorm",
+                                        "SoundRND=1",    "UseBackGround=0", "InsKo=regkoinic"};
+  EXPECT_EQ(host.settings.writes, writes);
+  const std::vector<std::string> expected{
+      "activation off", "load FlashLoad C:\\Saver\\QR06V2XLM\\QrvLoad.is", "hide cursor",
+      // step 2
+      "load Movie C:\\Saver\\QR06V2XLM\\(Default).vsi", "load MovTitle C:\\Saver\\QR06V2XLM\\QrvTtl.is",
+      "stop MovTitle", "stop Movie",
+      // step 3
+      "hide ImgFondo", "PrepareMusic",
+      // step 4
+      "place Movie", "place MovTitle 1024x768",
+      // step 5
+      "StartMusic", "DoEvents", "hide FrmLoad", "cursor 45,129", "stopplay FlashLoad", "stop FlashLoad",
+      "show ImgFondo", "show ImageMask", "play Movie", "play MovTitle", "TimerLoad off"};
+  EXPECT_EQ(host.log, expected);
+  EXPECT_FALSE(logic.Loading());
+  EXPECT_EQ(Module1::StartCursorX, 45);
+  EXPECT_EQ(Module1::StartCursorY, 129);
+  // Further ticks do nothing.
+  RunSteps(logic, 3);
+  EXPECT_EQ(host.log.size(), expected.size());
+}
+
+TEST(FrmAppLogic, LayoutFollowsTheDisplayMode) {
+  const struct { uint32_t w, h; float l, t, width, height; } cases[] = {
+      {1024, 768, 34.56f, 119.04f, 958.72f, 578.5600512f},
+      {1920, 1080, 64.8f, 167.4f, 1797.6f, 813.6000720f},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    host.display_w = c.w;
+    host.display_h = c.h;
+    FrmAppLogic logic(host);
+    RunSteps(logic, 4);
+    EXPECT_FLOAT_EQ(host.movie[0], c.l);
+    EXPECT_FLOAT_EQ(host.movie[1], c.t);
+    EXPECT_FLOAT_EQ(host.movie[2], c.width);
+    EXPECT_FLOAT_EQ(host.movie[3], c.height);
+  }
+}
+
+TEST(FrmAppLogic, ChosenVisualisationFallsBackToTheDefaultAndStoresIt) {
+  const struct { const char* file_id; bool exists; const char* loaded; } cases[] = {
+      {"Galaxy", true, "Galaxy"},
+      {"Galaxy", false, "(Default)"},
+      {"", false, "(Default)"},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    host.settings.values = {{"insko", "x"}, {"fileid", c.file_id}};
+    if (c.exists) host.files.insert(std::string("C:\\Saver\\QR06V2XLM\\") + c.file_id + ".vsi");
+    FrmAppLogic logic(host);
+    RunSteps(logic, 2);
+    EXPECT_EQ(host.settings.values["fileid"], c.loaded);
+    EXPECT_TRUE(host.Logged(std::string("load Movie C:\\Saver\\QR06V2XLM\\") + c.loaded + ".vsi")) << c.file_id;
+    EXPECT_EQ(host.settings.writes.empty(), c.exists);
+  }
+}
+
+TEST(FrmAppLogic, MissingDefaultVisualisationShowsTheMessageAndEndsWithCursorBalanced) {
+  RecordingHost host;
+  host.files.clear();
+  FrmAppLogic logic(host);
+  logic.Form_Load();
+  RunSteps(logic, 5);
+  const std::vector<std::string> tail{
+      "TimerLoad off", "message ScreenSaver: An important file is missing, please reinstall the ScreenSaver",
+      "cursor 512,384", "StopMusic", "activation on", "show cursor", "exit"};
+  ASSERT_GE(host.log.size(), tail.size());
+  EXPECT_EQ(std::vector<std::string>(host.log.end() - tail.size(), host.log.end()), tail);
+  EXPECT_EQ(host.cursor_count, 0);
+  EXPECT_FALSE(host.Logged("load Movie C:\\Saver\\QR06V2XLM\\(Default).vsi"));
+}
+
+TEST(FrmAppLogic, BackgroundIsCapturedOnlyWhenTheSettingReadsAsOne) {
+  const struct { const char* value; bool capture; } cases[] = {
+      {"1", true}, {"1.0", true}, {" 1", true}, {"0", false}, {"", false}, {"yes", false}, {"2", false}, {"01", true},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    host.settings.values = {{"insko", "x"}, {"fileid", "(Default)"}, {"usebackground", c.value}};
+    FrmAppLogic logic(host);
+    RunSteps(logic, 5);
+    EXPECT_EQ(host.Logged("capture"), c.capture) << '"' << c.value << '"';
+  }
+}
+
+TEST(FrmAppLogic, MouseTestNeedsMoreThanFifteenPixelsRightAndDown) {
+  const struct { int dx, dy; bool ends; } cases[] = {
+      {16, 16, true},   {15, 16, false}, {16, 15, false}, {-100, 0, false},
+      {0, 100, false},  {100, 0, false}, {-100, -100, false}, {200, 300, true},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MouseEndsRun(100 + c.dx, 100 + c.dy, 100, 100), c.ends) << c.dx << "," << c.dy;
+}
+
+TEST(FrmAppLogic, MouseMovesCountOnlyAfterLoading) {
+  RecordingHost host;
+  FrmAppLogic logic(host);
+  logic.Form_Load();
+  RunSteps(logic, 4);
+  host.cursor_x = 900;
+  host.cursor_y = 700;
+  logic.MouseMove();  // the cover is still up
+  EXPECT_FALSE(logic.Unloading());
+  logic.TimerLoad_Timer();  // step 5 moves the cursor to the movie's corner
+  host.cursor_x = Module1::StartCursorX + 16;
+  host.cursor_y = Module1::StartCursorY + 15;
+  logic.MouseMove();
+  EXPECT_FALSE(logic.Unloading());
+  host.cursor_y += 1;
+  logic.MouseMove();
+  EXPECT_TRUE(logic.Unloading());
+}
+
+TEST(FrmAppLogic, UnloadRunsOnceEvenWhenInputArrivesDuringIt) {
+  RecordingHost host;
+  host.client_w = 1023;
+  host.client_h = 767;
+  FrmAppLogic logic(host);
+  logic.Form_Load();
+  // A click delivered by the unload's own message pump asks for the unload again.
+  host.on_stop_music = [&] { logic.Form_Unload(); logic.MouseMove(); };
+  logic.Form_Unload();
+  logic.Form_Unload();
+  const std::vector<std::string> tail{"cursor 512,384", "StopMusic", "activation on", "show cursor", "exit"};
+  EXPECT_EQ(std::vector<std::string>(host.log.end() - tail.size(), host.log.end()), tail);
+  EXPECT_EQ(host.log.size(), 3 + tail.size());
+  EXPECT_EQ(host.cursor_count, 0);
+}
+
+TEST(FrmAppLogic, InputDuringTheLastStepsPumpEndsTheRunThere) {
+  RecordingHost host;
+  FrmAppLogic logic(host);
+  logic.Form_Load();
+  RunSteps(logic, 4);
+  host.on_do_events = [&] { logic.Form_Unload(); };
+  logic.TimerLoad_Timer();
+  EXPECT_EQ(host.log.back(), "exit");
+  EXPECT_FALSE(host.Logged("play Movie"));
+}
+
+TEST(FrmAppLogic, HalvesRoundToTheEvenPixel) {
+  const struct { double v; int r; } cases[] = {{511.5, 512}, {512.5, 512}, {44.56, 45}, {-0.5, 0}, {1e12, 2147483647}};
+  for (const auto& c : cases) EXPECT_EQ(RoundToPixel(c.v), c.r) << c.v;
+}
