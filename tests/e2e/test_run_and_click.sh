@@ -13,7 +13,7 @@ cover=$(shot run_cover)
 [ "$(region_mean "$cover" 1024x768+0+0)" -le 6 ] || fail "the loading cover is not black ($cover)"
 
 # Loading ends after five 800 ms steps; the background then fills the screen.
-loaded() { shot run_loaded >/dev/null; [ "$(region_mean "$SCREENS/run_loaded.png" 1024x110+0+0)" -ge 12 ]; }
+loaded() { shot run_loaded >/dev/null; [ "$(region_mean "$SCREENS/run_loaded.png" 1024x768+0+0)" -ge 12 ]; }
 wait_until 30 loaded || fail "the background never showed ($SCREENS/run_loaded.png)"
 log "cover then background: ok"
 
@@ -23,7 +23,7 @@ for kv in EnableSound=1 'FileID=(Default)' SoundMCI=1 SoundID=Sandstorm SoundRND
   [ "$got" = "$want" ] || fail "$name is '$got', expected '$want'"
 done
 # The order of the writes shows in the trace of the registry calls.
-order=$(grep -o 'RegSetValueExA([^)]*' "$E2E_DIR/app.log" | grep -oE 'L?"(EnableSound|FileID|SoundMCI|SoundID|SoundRND|UseBackGround|InsKo)"' | tr -d 'L"' | tr '\n' ' ')
+order=$(grep -oE 'NtSetValueKey \([^,]*,L"(EnableSound|FileID|SoundMCI|SoundID|SoundRND|UseBackGround|InsKo)"' "$E2E_DIR/app.log" | sed -E 's/.*L"([^"]*)"/\1/' | tr '\n' ' ' || true)
 [ "$order" = "EnableSound FileID SoundMCI SoundID SoundRND UseBackGround InsKo " ] || fail "write order: '$order'"
 log "seven defaults, InsKo last: ok"
 
