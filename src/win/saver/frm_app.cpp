@@ -14,7 +14,15 @@ constexpr UINT_PTR kTmMusic = 3;    // music loop watch
 constexpr int kTxtEndId = 100;
 }  // namespace
 
-FrmApp::FrmApp() : settings_(std::make_unique<RegistrySettings>()), logic_(*this) {}
+FrmApp::FrmApp()
+    : settings_(std::make_unique<RegistrySettings>()),
+      music_host_(
+          [this](unsigned ms) {
+            if (ms == 0) KillTimer(hwnd(), kTmMusic);
+            else SetTimer(hwnd(), kTmMusic, ms, nullptr);
+          },
+          [] { ::DoEvents(); }),
+      logic_(*this) {}
 FrmApp::~FrmApp() = default;
 
 int FrmApp::ShowModal() {
@@ -47,6 +55,7 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kTimerLoad) logic_.TimerLoad_Timer();
       else if (wp == kTmBucle) TmBucle_Timer();
+      else if (wp == kTmMusic) Module1::TmMusic_Tick(music_host_, *settings_);
       return 0;
     case WM_SIZE:
       Form_Resize();
@@ -155,13 +164,13 @@ void FrmApp::SetCoverVisible(bool visible) {
 }
 void FrmApp::CaptureDesktopBackground() {}
 
-void FrmApp::PrepareMusic() {}
-void FrmApp::StartMusic() {}
+void FrmApp::PrepareMusic() { Module1::PrepareMusic(music_host_, *settings_); }
+void FrmApp::StartMusic() { Module1::StartMusic(music_host_, *settings_); }
 void FrmApp::StopMusicAndMovies() {
-  KillTimer(hwnd(), kTmMusic);
-  StopMovie(MovieLayer::Movie);
-  StopMovie(MovieLayer::MovTitle);
-  ::DoEvents();
+  Module1::StopMusic(music_host_, [this] {
+    StopMovie(MovieLayer::Movie);
+    StopMovie(MovieLayer::MovTitle);
+  });
 }
 
 void FrmApp::DoEvents() { ::DoEvents(); }

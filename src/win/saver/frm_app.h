@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "music/win_music_host.h"
 #include "saver/frm_app_logic.h"
 #include "shared/picture.h"
 #include "shared/window.h"
@@ -55,6 +56,7 @@ class FrmApp : public Window, private FrmAppHost {
   void Paint(HDC dc);
 
   std::unique_ptr<SettingsPort> settings_;
+  WinMusicHost music_host_;
   FrmAppLogic logic_;
   HWND txt_end_ = nullptr;
   Picture img_fondo_;
