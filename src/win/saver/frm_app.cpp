@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "registry/settings_store.h"
+#include "saver/desktop_capture.h"
 #include "resource.h"
 #include "shared/do_events.h"
 #include "shared/files.h"
@@ -162,7 +163,12 @@ void FrmApp::SetCoverVisible(bool visible) {
   cover_visible_ = visible;
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
-void FrmApp::CaptureDesktopBackground() {}
+void FrmApp::CaptureDesktopBackground() {
+  // The wallpaper replaces the built-in picture; a failed capture keeps it.
+  Picture captured = CaptureDesktopInto(hwnd());
+  if (!captured.empty()) img_fondo_ = std::move(captured);
+  InvalidateRect(hwnd(), nullptr, FALSE);
+}
 
 void FrmApp::PrepareMusic() { Module1::PrepareMusic(music_host_, *settings_); }
 void FrmApp::StartMusic() { Module1::StartMusic(music_host_, *settings_); }
