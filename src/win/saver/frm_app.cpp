@@ -1,6 +1,8 @@
 #include "saver/frm_app.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "registry/settings_store.h"
 #include "saver/desktop_capture.h"
@@ -12,6 +14,18 @@ namespace {
 constexpr UINT_PTR kTimerLoad = 1;  // drives the load sequence
 constexpr UINT_PTR kTmBucle = 2;    // keeps the window on top, maximized and focused
 constexpr UINT_PTR kTmMusic = 3;    // music loop watch
+constexpr UINT_PTR kFrame = 4;      // next movie frame due
+
+double NowMs() {
+  static LARGE_INTEGER freq = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(freq.QuadPart);
+}
 constexpr int kTxtEndId = 100;
 }  // namespace
 
@@ -28,6 +42,7 @@ FrmApp::~FrmApp() = default;
 
 int FrmApp::ShowModal() {
   img_fondo_ = LoadPictureResource(IDR_BACKGROUND);
+  compositor_.SetBackground(img_fondo_.pixels.data(), img_fondo_.width, img_fondo_.height);
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
   if (!CreateWin("QrvSaver2006Window", WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, "QrvSaver2006", 0, 0, sw, sh,
                  nullptr, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
@@ -57,6 +72,7 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp == kTimerLoad) logic_.TimerLoad_Timer();
       else if (wp == kTmBucle) TmBucle_Timer();
       else if (wp == kTmMusic) Module1::TmMusic_Tick(music_host_, *settings_);
+      else if (wp == kFrame) Animate();
       return 0;
     case WM_SIZE:
       Form_Resize();
@@ -99,20 +115,46 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void FrmApp::Paint(HDC dc) {
-  RECT rc;
-  GetClientRect(hwnd(), &rc);
-  HDC mem = CreateCompatibleDC(dc);
-  HBITMAP bmp = CreateCompatibleBitmap(dc, rc.right, rc.bottom);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  FillRect(mem, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  if (!cover_visible_ && img_fondo_visible_) DrawPictureStretched(mem, img_fondo_, rc);
-  BitBlt(dc, 0, 0, rc.right, rc.bottom, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
+  const uint32_t* pixels = compositor_.Render();
+  const int w = compositor_.Width(), h = compositor_.Height();
+  if (!pixels) return;
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = w;
+  bmi.bmiHeader.biHeight = -h;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels, &bmi, DIB_RGB_COLORS);
 }
 
-void FrmApp::Form_Resize() { InvalidateRect(hwnd(), nullptr, FALSE); }
+void FrmApp::Animate() {
+  const double now = NowMs();
+  if (compositor_.Tick(now)) InvalidateRect(hwnd(), nullptr, FALSE);
+  const double due = compositor_.NextDueMs(NowMs());
+  if (due == std::numeric_limits<double>::infinity()) {
+    KillTimer(hwnd(), kFrame);
+    return;
+  }
+  const double wait = due - NowMs();
+  SetTimer(hwnd(), kFrame, wait < 1.0 ? 1u : static_cast<UINT>(std::min(wait, 1000.0)), nullptr);
+}
+
+MoviePlayer& FrmApp::Player(MovieLayer layer) {
+  switch (layer) {
+    case MovieLayer::FlashLoad: return compositor_.FlashLoad;
+    case MovieLayer::Movie: return compositor_.Movie;
+    case MovieLayer::MovTitle:
+    default: return compositor_.MovTitle;
+  }
+}
+
+void FrmApp::Form_Resize() {
+  RECT rc{0, 0, 0, 0};
+  GetClientRect(hwnd(), &rc);
+  compositor_.Resize(rc.right, rc.bottom);
+  Animate();
+}
 
 void FrmApp::TmBucle_Timer() {
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -133,41 +175,56 @@ void FrmApp::ShowSystemModalMessage(const std::string& text, const std::string& 
   ::ShowCursor(FALSE);
 }
 
-void FrmApp::LoadMovie(MovieLayer, const std::string&) {}
-void FrmApp::PlayMovie(MovieLayer) {}
-void FrmApp::StopMovie(MovieLayer) {}
-void FrmApp::StopPlayMovie(MovieLayer) {}
+void FrmApp::LoadMovie(MovieLayer layer, const std::string& path) {
+  Player(layer).LoadMovie(0, path);
+  Animate();
+}
+void FrmApp::PlayMovie(MovieLayer layer) {
+  Player(layer).Play();
+  Animate();
+}
+void FrmApp::StopMovie(MovieLayer layer) {
+  Player(layer).Stop();
+  Animate();
+}
+void FrmApp::StopPlayMovie(MovieLayer layer) {
+  Player(layer).StopPlay();
+  Animate();
+}
 
 void FrmApp::PlaceMovie(float left, float top, float width, float height) {
-  movie_left_ = left;
-  movie_top_ = top;
-  movie_width_ = width;
-  movie_height_ = height;
-  InvalidateRect(hwnd(), nullptr, FALSE);
+  compositor_.Movie.SetPlacement(left, top, width, height);
+  Animate();
 }
 void FrmApp::GetMovieOrigin(float* left, float* top) {
-  *left = movie_left_;
-  *top = movie_top_;
+  *left = compositor_.Movie.Left();
+  *top = compositor_.Movie.Top();
 }
 void FrmApp::PlaceTitle(float width, float height) {
-  title_width_ = width;
-  title_height_ = height;
+  compositor_.MovTitle.SetWidth(width);
+  compositor_.MovTitle.SetHeight(height);
+  Animate();
 }
 
 void FrmApp::SetImgFondoVisible(bool visible) {
-  img_fondo_visible_ = visible;
-  InvalidateRect(hwnd(), nullptr, FALSE);
+  compositor_.SetBackgroundVisible(visible);
+  Animate();
 }
 void FrmApp::SetImageMaskVisible(bool visible) { image_mask_visible_ = visible; }
 void FrmApp::SetCoverVisible(bool visible) {
-  cover_visible_ = visible;
-  InvalidateRect(hwnd(), nullptr, FALSE);
+  compositor_.SetCoverVisible(visible);
+  Animate();
 }
 void FrmApp::CaptureDesktopBackground() {
   // The wallpaper replaces the built-in picture; a failed capture keeps it.
   Picture captured = CaptureDesktopInto(hwnd());
-  if (!captured.empty()) img_fondo_ = std::move(captured);
-  InvalidateRect(hwnd(), nullptr, FALSE);
+  if (!captured.empty()) {
+    img_fondo_ = std::move(captured);
+    compositor_.SetBackground(img_fondo_.pixels.data(), img_fondo_.width, img_fondo_.height);
+  }
+  // The desktop was painted straight into the window: show our picture again.
+  compositor_.InvalidateAll();
+  Animate();
 }
 
 void FrmApp::PrepareMusic() { Module1::PrepareMusic(music_host_, *settings_); }

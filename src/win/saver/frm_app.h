@@ -2,6 +2,7 @@
 #include <memory>
 #include <string>
 
+#include "movie/compositor.h"
 #include "music/win_music_host.h"
 #include "saver/frm_app_logic.h"
 #include "shared/picture.h"
@@ -54,15 +55,16 @@ class FrmApp : public Window, private FrmAppHost {
   void Form_Resize();
   void TmBucle_Timer();
   void Paint(HDC dc);
+  // Advances the movies; repaints when the picture changed and arms the frame
+  // timer for the next change, so nothing is drawn while nothing moves.
+  void Animate();
+  MoviePlayer& Player(MovieLayer layer);
 
   std::unique_ptr<SettingsPort> settings_;
   WinMusicHost music_host_;
   FrmAppLogic logic_;
   HWND txt_end_ = nullptr;
+  Compositor compositor_;
   Picture img_fondo_;
-  bool img_fondo_visible_ = true;
   bool image_mask_visible_ = false;
-  bool cover_visible_ = true;
-  float movie_left_ = 0, movie_top_ = 0, movie_width_ = 0, movie_height_ = 0;
-  float title_width_ = 0, title_height_ = 0;
 };
