@@ -118,13 +118,25 @@ region_mean() {
   convert "$1" -crop "$2" +repage -colorspace Gray -format "%[fx:int(255*mean)]" info:
 }
 
+# region_metric METRIC A B WxH+X+Y: compares two pictures inside a rectangle;
+# prints the count of differing pixels (AE) or the normalised error (RMSE, 0-1).
+region_metric() {
+  convert "$2" -crop "$4" +repage "$E2E_DIR/crop_a.png"
+  convert "$3" -crop "$4" +repage "$E2E_DIR/crop_b.png"
+  local out
+  out=$(compare -metric "$1" "$E2E_DIR/crop_a.png" "$E2E_DIR/crop_b.png" null: 2>&1 || true)
+  if [ "$1" = RMSE ]; then echo "$out" | sed -E 's/.*\(([0-9.e-]+)\).*/\1/'; else echo "${out%% *}"; fi
+}
+
 # region_differs A B WxH+X+Y: true when the two shots differ inside the rectangle.
 region_differs() {
-  local d
-  d=$(compare -metric AE <(convert "$1" -crop "$3" +repage png:-) <(convert "$2" -crop "$3" +repage png:-) null: 2>&1 || true)
-  d=${d%% *}
+  local d; d=$(region_metric AE "$1" "$2" "$3")
   [ "${d%.*}" -gt 0 ] 2>/dev/null
 }
+
+# rmse_below / rmse_above A B WxH+X+Y LIMIT
+rmse_below() { local d; d=$(region_metric RMSE "$1" "$2" "$3"); echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d < l) }'; }
+rmse_above() { local d; d=$(region_metric RMSE "$1" "$2" "$3"); echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d > l) }'; }
 
 # reg_value KEY NAME: the data of a registry value, or nothing.
 reg_value() {
