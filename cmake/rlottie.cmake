@@ -51,5 +51,8 @@ if(WIN32)
   # mingw has no ulong typedef; the FreeType-derived stroker uses it.
   target_compile_definitions(rlottie PRIVATE "ulong=unsigned long")
 endif()
-target_compile_options(rlottie PRIVATE -std=c++14 -fno-rtti -w)
+# -fwrapv: the rasteriser computes bounding boxes of empty shapes with int
+# arithmetic that wraps; defining the wrap keeps it portable and keeps the
+# sanitizer build from aborting on ordinary movies.
+target_compile_options(rlottie PRIVATE -std=c++14 -fno-rtti -w -fwrapv)
 set_target_properties(rlottie PROPERTIES CXX_STANDARD 14 POSITION_INDEPENDENT_CODE ON)
