@@ -32,7 +32,7 @@ echo "== unit (native, sanitizers) =="
 ctest_layer unit build/host
 
 echo "== content =="
-if out=$(python3 -m unittest discover -s tests/content -p 'test_*.py' 2>&1); then
+if out=$(QRV_VSI2PNG="$root/build/host/tools/vsi2png/vsi2png" python3 -m unittest discover -s tests/content -p 'test_*.py' 2>&1); then
   n=$(echo "$out" | grep -oE 'Ran [0-9]+ test' | grep -oE '[0-9]+'); tally "${n:-0}" 0; echo "content: ${n:-0} passed, 0 failed"
 else
   echo "$out" | tail -30
