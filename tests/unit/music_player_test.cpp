@@ -416,3 +416,19 @@ TEST_F(MusicPlayer, TmMusicTickPollsTheSongThatSoundMciNames) {
 }
 
 }  // namespace
+
+TEST_F(MusicPlayer, SequencePathIsQuotedOnlyWhenItHoldsABlank) {
+  const struct { const char* path; const char* open; } cases[] = {
+      {"C:\\SAVER~1\\QR06V2XLM\\MCI\\THEDRI~1.SEQ",
+       "open C:\\SAVER~1\\QR06V2XLM\\MCI\\THEDRI~1.SEQ type sequencer alias QrvMid"},
+      // A volume without short names hands back the long path.
+      {"D:\\Screen Savers\\QR06V2XLM\\MCI\\the Drive.seq",
+       "open \"D:\\Screen Savers\\QR06V2XLM\\MCI\\the Drive.seq\" type sequencer alias QrvMid"},
+  };
+  for (const auto& c : cases) {
+    host.log.clear();
+    Module1::OpenSequence(host, c.path);
+    ASSERT_EQ(host.log.size(), 3u);
+    EXPECT_EQ(host.log[1], c.open);
+  }
+}

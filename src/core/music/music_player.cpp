@@ -85,7 +85,12 @@ std::string SequenceFile(MusicHost& host, const std::string& title) {
 
 void OpenSequence(MusicHost& host, const std::string& short_path) {
   Send(host, std::string("close ") + kAlias);
-  Send(host, "open " + short_path + " type sequencer alias " + kAlias);
+  // A short path has no blanks, so it goes in bare. Where the volume keeps no
+  // short names the long path comes back instead, and a blank in it would end
+  // the file name early: that path is quoted.
+  const std::string device =
+      short_path.find(' ') == std::string::npos ? short_path : "\"" + short_path + "\"";
+  Send(host, "open " + device + " type sequencer alias " + kAlias);
   host.SendMci(std::string("status ") + kAlias + " length", MciReply, kMciReplySize);
   SongLength = NumberText(Val(MciReply, kMciReplySize));
 }
