@@ -47,7 +47,11 @@ Picture PictureFromBitmap(HBITMAP bitmap) {
 Picture CaptureDesktopInto(HWND window) {
   HDC dc = GetDC(window);
   if (dc) {
+    // Where the system cannot draw the wallpaper in this process it fills
+    // with the brush selected in the DC: make that the desktop colour.
+    HGDIOBJ old_brush = SelectObject(dc, GetSysColorBrush(COLOR_BACKGROUND));
     PaintDesktop(dc);
+    SelectObject(dc, old_brush);
     ReleaseDC(window, dc);
   }
   HBITMAP bmp = CopyEntirePicture(window);
