@@ -26,13 +26,7 @@ Picture PictureFromBitmap(HBITMAP bitmap) {
   Picture pic;
   BITMAP info{};
   if (!bitmap || !GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return pic;
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-  bmi.bmiHeader.biWidth = info.bmWidth;
-  bmi.bmiHeader.biHeight = -info.bmHeight;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bmi = TopDownBitmapInfo(info.bmWidth, info.bmHeight);
   pic.pixels.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
   HDC screen = GetDC(nullptr);
   const int lines = GetDIBits(screen, bitmap, 0, info.bmHeight, pic.pixels.data(), &bmi, DIB_RGB_COLORS);

@@ -118,13 +118,7 @@ void FrmApp::Paint(HDC dc) {
   const uint32_t* pixels = compositor_.Render();
   const int w = compositor_.Width(), h = compositor_.Height();
   if (!pixels) return;
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-  bmi.bmiHeader.biWidth = w;
-  bmi.bmiHeader.biHeight = -h;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bmi = TopDownBitmapInfo(w, h);
   SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels, &bmi, DIB_RGB_COLORS);
 }
 

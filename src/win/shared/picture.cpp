@@ -2,6 +2,17 @@
 
 #include <stb/stb_image.h>
 
+BITMAPINFO TopDownBitmapInfo(int width, int height) {
+  BITMAPINFO bmi{};
+  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
+  bmi.bmiHeader.biWidth = width;
+  bmi.bmiHeader.biHeight = -height;
+  bmi.bmiHeader.biPlanes = 1;
+  bmi.bmiHeader.biBitCount = 32;
+  bmi.bmiHeader.biCompression = BI_RGB;
+  return bmi;
+}
+
 Picture LoadPictureResource(int id) {
   Picture pic;
   HMODULE mod = GetModuleHandleA(nullptr);
@@ -28,13 +39,7 @@ Picture LoadPictureResource(int id) {
 
 void DrawPictureStretched(HDC dc, const Picture& pic, const RECT& rect) {
   if (pic.empty()) return;
-  BITMAPINFO bmi{};
-  bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
-  bmi.bmiHeader.biWidth = pic.width;
-  bmi.bmiHeader.biHeight = -pic.height;
-  bmi.bmiHeader.biPlanes = 1;
-  bmi.bmiHeader.biBitCount = 32;
-  bmi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bmi = TopDownBitmapInfo(pic.width, pic.height);
   const int old_mode = SetStretchBltMode(dc, HALFTONE);
   SetBrushOrgEx(dc, 0, 0, nullptr);
   StretchDIBits(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, 0, 0, pic.width,

@@ -12,6 +12,9 @@ struct Picture {
   bool empty() const { return pixels.empty(); }
 };
 
+// Header of a 32-bit top-down DIB of the given size.
+BITMAPINFO TopDownBitmapInfo(int width, int height);
+
 // Decodes a PNG or JPEG held as an RCDATA resource of this program.
 Picture LoadPictureResource(int id);
 
