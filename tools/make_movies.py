@@ -569,28 +569,45 @@ def turn(turns, total=VIS_OP, start=0):
     return keys([(0, start, LINEAR), (total, start + 360 * turns)], LINEAR)
 
 
+# Everything that spreads out from the centre stays inside this ellipse and
+# has faded to nothing by its rim, so no part of the picture is cut off by
+# the frame and the background shows all round the movie. The ellipse leaves
+# a margin of a few per cent above and below and on both sides.
+GLOW_RX, GLOW_RY = 740.0, 318.0
+
+
 def make_haze():
+    # a circle with a radial gradient, squashed into the glow ellipse: the
+    # gradient is squashed with it, so it reaches alpha 0 at the rim
     shapes = [group("haze", [
-        ellipse((1560, 760)),
-        gfill([(0, VIOLET, 0.5), (0.45, DEEP, 0.4), (0.75, DEEP, 0.18), (1, DEEP, 0)],
-              (0, 0), (780, 0), radial=True)], p=(CX, CY + 10))]
+        circle(GLOW_RX),
+        gfill([(0, VIOLET, 0.6), (0.4, DEEP, 0.46), (0.7, DEEP, 0.22), (0.88, DEEP, 0.06), (1, DEEP, 0)],
+              (0, 0), (GLOW_RX, 0), radial=True)],
+        p=(CX, CY + 8), s=(100, 100 * (GLOW_RY + 4) / GLOW_RX))]
     ks = transform(p=(0, 0), o=beat_keys(72, accent(100, 86, 80), attack=2))
     return shape_layer("haze", shapes, VIS_OP, ks)
 
 
 def make_beams():
+    """Two fans of light turning in opposite directions, laid flat into the
+    glow ellipse like spots sweeping a dance floor: each beam fades out along
+    its length and is gone before its tip, which stays inside the ellipse."""
     def fan(nm, count, length, width, colour, alpha, turns, phase):
         beam = Pen().move(-2, 0).line(2, 0).line(width / 2.0, -length).line(-width / 2.0, -length).close()
-        return group(nm, [
+        spin = group(nm, [
             beam.shape(),
-            gfill([(0, mixc(colour, WHITE, 0.3), alpha), (0.35, colour, alpha * 0.55), (1, colour, 0)],
+            gfill([(0, mixc(colour, WHITE, 0.3), alpha), (0.3, colour, alpha * 0.68),
+                   (0.6, colour, alpha * 0.32), (0.83, colour, alpha * 0.09), (1, colour, 0)],
                   (0, 0), (0, -length)),
             repeater(count, 360.0 / count),
-        ], p=(CX, CY), r=turn(turns, start=phase))
+        ], r=turn(turns, start=phase))
+        # the tip's farthest corner, squashed, stays within the ellipse
+        reach = math.hypot(length, width / 2.0)
+        return group(nm + " floor", [spin], p=(CX, CY), s=(100 * GLOW_RX / reach, 100 * GLOW_RY / reach))
 
     shapes = [
-        fan("cyan fan", 6, 760, 46, CYAN, 0.55, -1, 15),
-        fan("magenta fan", 8, 860, 90, MAGENTA, 0.4, 1, 0),
+        fan("cyan fan", 6, 700, 60, CYAN, 0.7, -1, 15),
+        fan("magenta fan", 8, 740, 110, MAGENTA, 0.55, 1, 0),
     ]
     ks = transform(o=beat_keys(55, accent(100, 85, 75), attack=1))
     return shape_layer("beams", shapes, VIS_OP, ks)
@@ -651,8 +668,9 @@ def make_shockwaves():
         return group(nm, [ellipse(keys(size)), stroke(colour, keys(width), keys(alpha))], p=(CX, CY))
 
     shapes = [
-        wave("downbeat", 0, 70, 560, 30, MAGENTA, 14, 85),
-        wave("beat 3", 2 * BEAT, 60, 360, 22, CYAN, 8, 60),
+        # both have faded out before they reach the top of the frame
+        wave("downbeat", 0, 70, 330, 30, MAGENTA, 14, 85),
+        wave("beat 3", 2 * BEAT, 60, 285, 22, CYAN, 8, 60),
     ]
     return shape_layer("shockwaves", shapes, VIS_OP)
 
@@ -693,12 +711,14 @@ def make_star_field():
         period = STAR_CYCLE if n % 3 else STAR_CYCLE // 2
         off = int(rng.uniform(0, period))
         dx, dy = math.cos(ang), math.sin(ang) * 0.8
-        # each star ends its flight just inside the edge of the frame, faded
-        # out: a shape wholly outside the frame is never drawn
+        size = rng.uniform(0.6, 1.2)
+        # each star ends its flight faded out with its glow (13 units at full
+        # size) still a little inside the edge of the frame: a shape wholly
+        # outside the frame is never drawn, and the last faint traces of one
+        # crossing the edge would leave the frame's border lit
         edge = min((VIS_W - CX if dx > 0 else CX) / max(abs(dx), 1e-9),
                    (VIS_H - CY if dy > 0 else CY) / max(abs(dy), 1e-9))
-        reach = edge - 34
-        size = rng.uniform(0.6, 1.2)
+        reach = edge - 30 - 13 * size - 14
         colour = colours[n % len(colours)]
 
         def pos(u, dx=dx, dy=dy, reach=reach):

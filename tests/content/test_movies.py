@@ -338,6 +338,25 @@ class RenderTest(unittest.TestCase):
         self.assertGreater(sum(1 for row in a for v in row if v == 255), 0)
         self.assertNotEqual(first, later)
 
+    def test_default_fades_out_before_the_edges_of_its_frame(self):
+        # Anything still visible on the composition's outermost pixels is cut
+        # off there by a hard straight edge over the background picture.
+        # Rendered at exact fractions of 1600x770, so the image's border is
+        # the composition's border (vsi2png letterboxes other proportions).
+        # Frames: downbeats, the beats' light peaks, the shockwaves at their
+        # widest, stars at the end of their flight, the loop's last frame.
+        frames = sorted({0, 2, 8, 14, 28, 41, 53, 94, 150, 198, 221, 302, 313, 365, 415})
+        cases = [(f, "320x154") for f in frames] + [(2, "800x385"), (94, "800x385")]
+        for frame, size in cases:
+            with self.subTest(frame=frame, size=size):
+                w, h, rows = self.render(DEFAULT, frame, size)
+                a = alphas(rows)
+                lit = [("top", x, a[0][x]) for x in range(w) if a[0][x]]
+                lit += [("bottom", x, a[-1][x]) for x in range(w) if a[-1][x]]
+                lit += [("left", y, a[y][0]) for y in range(h) if a[y][0]]
+                lit += [("right", y, a[y][-1]) for y in range(h) if a[y][-1]]
+                self.assertEqual(lit, [], "(edge, position, alpha) of lit border pixels")
+
 
 if __name__ == "__main__":
     unittest.main()
