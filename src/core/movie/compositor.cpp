@@ -44,64 +44,71 @@ inline uint32_t BlendPixel(uint32_t d, uint32_t s) {
   return out;
 }
 
-void FillRect(uint32_t* buffer, int stride, const PixelRect& r, uint32_t color) {
-  for (int y = r.y; y < r.y + r.h; ++y) {
-    uint32_t* row = buffer + size_t(y) * size_t(stride) + size_t(r.x);
-    std::fill(row, row + r.w, color);
-  }
-}
-
 }  // namespace
 
 // ---- Blending ----
 
-void BlendOverScalar(uint32_t* dst, const uint32_t* src, size_t count) {
+void BlendOverOntoScalar(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count) {
   for (size_t i = 0; i < count; ++i) {
     const uint32_t s = src[i];
-    if (s == 0) continue;
-    dst[i] = (s >> 24) == 255 ? s : BlendPixel(dst[i], s);
+    if (s == 0) {
+      dst[i] = under[i];
+    } else {
+      dst[i] = (s >> 24) == 255 ? s : BlendPixel(under[i], s);
+    }
   }
 }
 
+void BlendOverScalar(uint32_t* dst, const uint32_t* src, size_t count) { BlendOverOntoScalar(dst, dst, src, count); }
+
 #if defined(__SSE2__)
-void BlendOverSse2(uint32_t* dst, const uint32_t* src, size_t count) {
+void BlendOverOntoSse2(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count) {
   const __m128i zero = _mm_setzero_si128();
   const __m128i ones = _mm_set1_epi32(-1);
   const __m128i c255 = _mm_set1_epi32(255);
   const __m128i c128 = _mm_set1_epi16(128);
+  const __m128i c257 = _mm_set1_epi16(257);
   size_t i = 0;
   for (; i + 4 <= count; i += 4) {
     const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    // Fully transparent source leaves the destination; fully opaque replaces it.
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(s, zero)) == 0xFFFF) continue;
+    // Fully transparent source leaves what lies under; fully opaque replaces it.
+    if (_mm_movemask_epi8(_mm_cmpeq_epi8(s, zero)) == 0xFFFF) {
+      if (dst != under) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(under + i)));
+      }
+      continue;
+    }
     if ((_mm_movemask_epi8(_mm_cmpeq_epi8(s, ones)) & 0x8888) == 0x8888) {
       _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), s);
       continue;
     }
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(under + i));
     // 255 - alpha of each pixel, repeated in the four 16-bit lanes of its channels.
     __m128i ia = _mm_sub_epi32(c255, _mm_srli_epi32(s, 24));
     ia = _mm_or_si128(ia, _mm_slli_epi32(ia, 16));
     const __m128i ia_lo = _mm_unpacklo_epi32(ia, ia);
     const __m128i ia_hi = _mm_unpackhi_epi32(ia, ia);
-    __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), ia_lo), c128);
-    __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), ia_hi), c128);
-    lo = _mm_srli_epi16(_mm_add_epi16(lo, _mm_srli_epi16(lo, 8)), 8);
-    hi = _mm_srli_epi16(_mm_add_epi16(hi, _mm_srli_epi16(hi, 8)), 8);
-    const __m128i scaled = _mm_packus_epi16(lo, hi);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_adds_epu8(s, scaled));
+    // t = x * ia + 128; t * 257 >> 16 is the rounded t / 255.
+    const __m128i lo = _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), ia_lo), c128), c257);
+    const __m128i hi = _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), ia_hi), c128), c257);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_adds_epu8(s, _mm_packus_epi16(lo, hi)));
   }
-  BlendOverScalar(dst + i, src + i, count - i);
+  BlendOverOntoScalar(dst + i, under + i, src + i, count - i);
 }
+
+void BlendOverSse2(uint32_t* dst, const uint32_t* src, size_t count) { BlendOverOntoSse2(dst, dst, src, count); }
 #endif
 
-void BlendOver(uint32_t* dst, const uint32_t* src, size_t count) {
+void BlendOverOnto(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count) {
 #if defined(__SSE2__)
-  BlendOverSse2(dst, src, count);
+  BlendOverOntoSse2(dst, under, src, count);
 #else
-  BlendOverScalar(dst, src, count);
+  BlendOverOntoScalar(dst, under, src, count);
 #endif
 }
+
+void BlendOver(uint32_t* dst, const uint32_t* src, size_t count) { BlendOverOnto(dst, dst, src, count); }
 
 void StretchBilinear(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h) {
   if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return;
@@ -256,15 +263,73 @@ void Compositor::PrepareBackground() {
   scaled_h_ = height_;
 }
 
-void Compositor::DrawLayer(MoviePlayer& layer, const PixelRect& clip) {
-  const LayerPicture pic = layer.Picture();
-  const PixelRect fill = Intersect(pic.fill, clip);
-  if (!fill.Empty()) FillRect(buffer_.data(), width_, fill, pic.fill_color);
-  if (!pic.pixels) return;
-  const PixelRect r = Intersect(pic.rect, clip);
-  for (int y = r.y; y < r.y + r.h; ++y) {
-    const uint32_t* src = pic.pixels + size_t(y - pic.rect.y) * size_t(pic.rect.w) + size_t(r.x - pic.rect.x);
-    BlendOver(buffer_.data() + size_t(y) * size_t(width_) + size_t(r.x), src, size_t(r.w));
+Compositor::Part Compositor::Prepare(MoviePlayer& layer, Seen& seen) {
+  Part part;
+  part.pic = layer.Picture();
+  const uint64_t revision = layer.Revision();
+  const LayerPicture& pic = part.pic;
+  if (pic.pixels && revision == seen.composed_revision && seen.spans_revision != revision) {
+    seen.spans.resize(size_t(pic.rect.h));
+    for (int y = 0; y < pic.rect.h; ++y) {
+      const uint32_t* row = pic.pixels + size_t(y) * size_t(pic.rect.w);
+      int first = 0, end = pic.rect.w;
+      while (first < end && row[first] == 0) ++first;
+      while (end > first && row[end - 1] == 0) --end;
+      seen.spans[size_t(y)] = {first, end};
+    }
+    seen.spans_revision = revision;
+  }
+  seen.composed_revision = revision;
+  if (pic.pixels && seen.spans_revision == revision) part.spans = &seen.spans;
+  return part;
+}
+
+// One row of the back buffer from x0 to x1: the base, then each layer, so the
+// row stays in cache while all of them are laid on it.
+void Compositor::ComposeRow(int y, int x0, int x1, const Part* parts, int count) {
+  uint32_t* row = buffer_.data() + size_t(y) * size_t(width_);
+  const uint32_t* under = nullptr;
+  if (!cover_visible_ && background_visible_ && !background_.empty()) {
+    under = background_scaled_.data() + size_t(y) * size_t(width_);
+  }
+  // The columns [a, b) of this row that part i's picture covers, and its pixels there.
+  auto covered = [&](int i, int* a, int* b) -> const uint32_t* {
+    const LayerPicture& pic = parts[i].pic;
+    const PixelRect& r = pic.rect;
+    if (!pic.pixels || y < r.y || y - r.y >= r.h) return nullptr;
+    *a = std::max(x0, r.x);
+    *b = int(std::min<long>(x1, long(r.x) + r.w));
+    if (parts[i].spans) {
+      const std::pair<int, int>& span = (*parts[i].spans)[size_t(y - r.y)];
+      *a = std::max(*a, r.x + span.first);
+      *b = std::min(*b, r.x + span.second);
+    }
+    if (*a >= *b) return nullptr;
+    return pic.pixels + size_t(y - r.y) * size_t(r.w) + size_t(*a - r.x);
+  };
+
+  int i = 0, a = 0, b = 0;
+  const uint32_t* src = nullptr;
+  if (under && count > 0 && parts[0].pic.fill.Empty() && (src = covered(0, &a, &b)) != nullptr) {
+    // The first layer is blended straight from the background, which saves
+    // copying the background there first.
+    std::memcpy(row + x0, under + x0, size_t(a - x0) * sizeof(uint32_t));
+    BlendOverOnto(row + a, under + a, src, size_t(b - a));
+    std::memcpy(row + b, under + b, size_t(x1 - b) * sizeof(uint32_t));
+    i = 1;
+  } else if (under) {
+    std::memcpy(row + x0, under + x0, size_t(x1 - x0) * sizeof(uint32_t));
+  } else {
+    std::fill(row + x0, row + x1, 0xFF000000u);
+  }
+  for (; i < count; ++i) {
+    const LayerPicture& pic = parts[i].pic;
+    const PixelRect& f = pic.fill;
+    if (!f.Empty() && y >= f.y && y - f.y < f.h) {
+      const int fa = std::max(x0, f.x), fb = int(std::min<long>(x1, long(f.x) + f.w));
+      if (fa < fb) std::fill(row + fa, row + fb, pic.fill_color);
+    }
+    if ((src = covered(i, &a, &b)) != nullptr) BlendOver(row + a, src, size_t(b - a));
   }
 }
 
@@ -277,21 +342,15 @@ const uint32_t* Compositor::Render() {
   dirty_ = PixelRect{};
   if (clip.Empty()) return buffer_.data();
 
+  Part parts[2];
+  int count = 0;
   if (cover_visible_) {
-    FillRect(buffer_.data(), width_, clip, 0xFF000000u);
-    DrawLayer(FlashLoad, clip);
-    return buffer_.data();
-  }
-  if (background_visible_ && !background_.empty()) {
-    PrepareBackground();
-    for (int y = clip.y; y < clip.y + clip.h; ++y) {
-      const size_t at = size_t(y) * size_t(width_) + size_t(clip.x);
-      std::memcpy(buffer_.data() + at, background_scaled_.data() + at, size_t(clip.w) * sizeof(uint32_t));
-    }
+    parts[count++] = Prepare(FlashLoad, seen_load_);
   } else {
-    FillRect(buffer_.data(), width_, clip, 0xFF000000u);
+    if (background_visible_) PrepareBackground();
+    parts[count++] = Prepare(Movie, seen_movie_);
+    parts[count++] = Prepare(MovTitle, seen_title_);
   }
-  DrawLayer(Movie, clip);
-  DrawLayer(MovTitle, clip);
+  for (int y = clip.y; y < clip.y + clip.h; ++y) ComposeRow(y, clip.x, clip.x + clip.w, parts, count);
   return buffer_.data();
 }

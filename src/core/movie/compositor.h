@@ -10,6 +10,7 @@
 // only when Tick returns true; NextDueMs(now) says when to tick again.
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "movie/movie_player.h"
@@ -65,10 +66,20 @@ class Compositor {
   struct Seen {
     uint64_t revision = 0;
     PixelRect footprint;
+    // Rows of a picture that is composed again unchanged are measured once:
+    // [first, end) of its non-transparent pixels, so the blend skips the rest.
+    uint64_t composed_revision = 0;
+    uint64_t spans_revision = 0;
+    std::vector<std::pair<int, int>> spans;
+  };
+  struct Part {
+    LayerPicture pic;
+    const std::vector<std::pair<int, int>>* spans = nullptr;
   };
   void Check(MoviePlayer& layer, Seen& seen, bool visible);
   void PrepareBackground();
-  void DrawLayer(MoviePlayer& layer, const PixelRect& clip);
+  Part Prepare(MoviePlayer& layer, Seen& seen);
+  void ComposeRow(int y, int x0, int x1, const Part* parts, int count);
 
   int width_ = 0, height_ = 0;
   std::vector<uint32_t> buffer_;
@@ -91,6 +102,12 @@ void BlendOverScalar(uint32_t* dst, const uint32_t* src, size_t count);
 void BlendOverSse2(uint32_t* dst, const uint32_t* src, size_t count);
 #endif
 void BlendOver(uint32_t* dst, const uint32_t* src, size_t count);  // the fastest available
+// The same laid over `under` instead of dst (they may be the same pixels).
+void BlendOverOntoScalar(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count);
+#if defined(__SSE2__)
+void BlendOverOntoSse2(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count);
+#endif
+void BlendOverOnto(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count);
 
 // Bilinear stretch of an opaque picture to dst_w x dst_h.
 void StretchBilinear(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);

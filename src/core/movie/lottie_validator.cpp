@@ -124,6 +124,7 @@ struct Frame {
 struct LayerFact {
   int owner;
   bool precomp;
+  bool image;
   bool has_ref;
   std::string ref_id;
 };
@@ -132,6 +133,7 @@ struct AssetFact {
   bool has_id = false;
   std::string id;
   bool precomp = false;
+  bool image = false;
   std::vector<int> layers;
 };
 
@@ -312,7 +314,7 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
 
     if (f.role == Role::Asset && !CloseAsset(f)) return false;
     if (f.role == Role::Layer) {
-      layers_.push_back({f.owner, f.ty_is_int && f.ty_int == 0, f.has_ref, f.ref_id});
+      layers_.push_back({f.owner, f.ty_is_int && f.ty_int == 0, f.ty_is_int && f.ty_int == 2, f.has_ref, f.ref_id});
     }
     if (stack_.empty()) return true;
 
@@ -348,6 +350,7 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
     a.id = f.id;
     // The renderer treats an asset with a "p" as an image, whatever else it holds.
     a.precomp = f.has_layers && !f.has_p;
+    a.image = f.has_p;
     return true;
   }
 
@@ -382,6 +385,15 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
     std::map<std::string, int> by_id;
     for (size_t i = 0; i < assets_.size(); ++i) {
       if (assets_[i].has_id) by_id[assets_[i].id] = static_cast<int>(i);
+    }
+    // An image layer must show an image: the renderer's tree of drawn items
+    // dereferences the image of every image layer.
+    for (const LayerFact& l : layers_) {
+      if (!l.image) continue;
+      auto it = l.has_ref ? by_id.find(l.ref_id) : by_id.end();
+      if (it == by_id.end() || !assets_[static_cast<size_t>(it->second)].image) {
+        return Fail("an image layer names no image");
+      }
     }
     auto target = [&](const LayerFact& l) -> int {
       if (!l.precomp || !l.has_ref) return -1;

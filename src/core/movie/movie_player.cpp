@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <fstream>
 #include <limits>
+#include <mutex>
 #include <new>
+#include <thread>
 
 #include "movie/lottie_validator.h"
 #include "rlottie.h"
+#include "rlottiecommon.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,7 +26,12 @@ constexpr size_t kMaxTotalFrames = 10000000;
 // Largest picture rendered at full resolution; beyond it the layer renders at
 // half resolution, and beyond twice each side it is not drawn at all.
 constexpr uint64_t kMaxRenderPixels = uint64_t{8192} * 4608;
-constexpr int kMaxRenderSide = 16384;
+constexpr int kMaxRenderSide = 16000;
+// The renderer's rasterizer keeps cell areas in 32-bit ints: a segment longer
+// than about 32768 pixels (x and y together) overflows them and the cell walk
+// then runs practically forever. Frames whose geometry reaches further than
+// this from the picture's origin are therefore not drawn.
+constexpr float kMaxRasterCoordinate = 8000;
 
 bool EqualsNoCase(const std::string& a, const char* b) {
   size_t i = 0;
@@ -57,6 +66,164 @@ inline uint32_t AverageUp(uint32_t a, uint32_t b) {
 
 }  // namespace
 
+// ---- Engine and render thread ----
+
+// The renderer's two copies of a movie and the buffers it draws into. The
+// second copy only measures each frame's geometry (see Extent) before the
+// first one rasterizes it.
+struct MovieEngine {
+  std::unique_ptr<rlottie::Animation> animation, probe;
+  size_t movie_w = 0, movie_h = 0;
+  std::vector<float> extents;     // per frame, in movie units; < 0 until measured
+  std::vector<uint32_t> render;   // what the renderer drew (maybe half size)
+  std::vector<uint32_t> output;   // the picture at content size
+
+  // One job: draw `frame` into a w x h picture, at half resolution if asked.
+  size_t frame = 0;
+  int w = 0, h = 0;
+  bool half = false;
+  bool drawn = false;
+
+  float Extent(size_t f);
+  void Draw();
+};
+
+// How far from the origin (in movie units) anything the renderer rasterizes
+// for frame f reaches: paths, stroke outlines (width times the miter limit),
+// masks, clips and image corners. Infinity when a coordinate is not a number.
+float MovieEngine::Extent(size_t f) {
+  if (f >= extents.size()) return std::numeric_limits<float>::infinity();
+  if (extents[f] >= 0) return extents[f];
+  float reach = 0;
+  auto take = [&reach](float v) {
+    v = std::fabs(v);
+    if (!(v <= reach)) reach = std::isnan(v) ? std::numeric_limits<float>::infinity() : v;
+  };
+  auto points = [&take](const float* p, size_t floats, float pad) {
+    if (!p) return;
+    for (size_t i = 0; i < floats; ++i) take(std::fabs(p[i]) + pad);
+  };
+  const LOTLayerNode* root = probe->renderTree(f, movie_w, movie_h);
+  std::vector<const LOTLayerNode*> pending{root};
+  while (!pending.empty()) {
+    const LOTLayerNode* layer = pending.back();
+    pending.pop_back();
+    if (!layer) continue;
+    points(layer->mClipPath.ptPtr, layer->mClipPath.ptCount, 0);
+    for (size_t i = 0; layer->mMaskList.ptr && i < layer->mMaskList.size; ++i) {
+      const LOTMask& mask = layer->mMaskList.ptr[i];
+      points(mask.mPath.ptPtr, 2 * mask.mPath.ptCount, 0);  // counted in points here
+    }
+    for (size_t i = 0; layer->mNodeList.ptr && i < layer->mNodeList.size; ++i) {
+      const LOTNode* node = layer->mNodeList.ptr[i];
+      if (!node) continue;
+      const float pad = node->mStroke.enable ? node->mStroke.width * std::max(1.0f, node->mStroke.miterLimit) : 0;
+      take(pad);
+      points(node->mPath.ptPtr, node->mPath.ptCount, pad);
+      if (node->mImageInfo.data) {
+        const auto& m = node->mImageInfo.mMatrix;
+        const float iw = float(node->mImageInfo.width), ih = float(node->mImageInfo.height);
+        for (const float x : {0.0f, iw}) {
+          for (const float y : {0.0f, ih}) {
+            take(x * m.m11 + y * m.m21 + m.m31);
+            take(x * m.m12 + y * m.m22 + m.m32);
+          }
+        }
+      }
+    }
+    for (size_t i = 0; layer->mLayerList.ptr && i < layer->mLayerList.size; ++i) {
+      pending.push_back(layer->mLayerList.ptr[i]);
+    }
+  }
+  extents[f] = reach;
+  return reach;
+}
+
+void MovieEngine::Draw() {
+  drawn = false;
+  try {
+    const int rw = half ? (w + 1) / 2 : w;
+    const int rh = half ? (h + 1) / 2 : h;
+    const double reach = double(Extent(frame)) * std::max(double(rw) / double(movie_w), double(rh) / double(movie_h));
+    if (!(reach <= kMaxRasterCoordinate)) return;
+    std::vector<uint32_t>& target = half ? render : output;
+    target.resize(size_t(rw) * size_t(rh));
+    rlottie::Surface surface(target.data(), size_t(rw), size_t(rh), size_t(rw) * 4);
+    // The picture is already fitted to its rectangle, so the renderer stretches.
+    animation->renderSync(frame, surface, /*keepAspectRatio=*/false);
+    if (half) {
+      output.resize(size_t(w) * size_t(h));
+      Upscale2x(render.data(), rw, rh, output.data(), w, h);
+    }
+    drawn = true;
+  } catch (...) {
+    std::vector<uint32_t>().swap(render);
+    std::vector<uint32_t>().swap(output);
+  }
+}
+
+// A thread that runs an engine's Draw when asked. Everything it touches is
+// shared, so that if a job is given up the thread can finish it later (or
+// never) without touching the player.
+class RenderThread {
+ public:
+  explicit RenderThread(std::shared_ptr<MovieEngine> engine) : shared_(std::make_shared<Shared>()) {
+    shared_->engine = std::move(engine);
+    thread_ = std::thread([s = shared_] { Loop(*s); });
+  }
+  ~RenderThread() {
+    {
+      std::lock_guard<std::mutex> lock(shared_->mutex);
+      shared_->quit = true;
+    }
+    shared_->wake.notify_all();
+    if (abandoned_) {
+      thread_.detach();
+    } else {
+      thread_.join();
+    }
+  }
+  // Runs one Draw; false when it did not finish within timeout_ms. The
+  // thread is then abandoned: it ends after that job, if ever.
+  bool Draw(int timeout_ms) {
+    std::unique_lock<std::mutex> lock(shared_->mutex);
+    shared_->pending = true;
+    shared_->done = false;
+    shared_->wake.notify_all();
+    if (shared_->finished.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return shared_->done; })) {
+      return true;
+    }
+    abandoned_ = true;
+    return false;
+  }
+
+ private:
+  struct Shared {
+    std::shared_ptr<MovieEngine> engine;
+    std::mutex mutex;
+    std::condition_variable wake, finished;
+    bool pending = false, done = false, quit = false;
+  };
+  static void Loop(Shared& s) {
+    std::unique_lock<std::mutex> lock(s.mutex);
+    for (;;) {
+      s.wake.wait(lock, [&s] { return s.pending || s.quit; });
+      if (!s.pending) return;
+      s.pending = false;
+      lock.unlock();
+      s.engine->Draw();
+      lock.lock();
+      s.done = true;
+      s.finished.notify_all();
+      if (s.quit) return;
+    }
+  }
+
+  std::shared_ptr<Shared> shared_;
+  std::thread thread_;
+  bool abandoned_ = false;
+};
+
 MoviePlayer::MoviePlayer() : cost_clock_(SteadyMs) {}
 MoviePlayer::~MoviePlayer() = default;
 
@@ -86,21 +253,22 @@ bool MoviePlayer::LoadMovieData(const std::string& bytes) {
   Unload();
   if (!ValidateLottie(bytes).ok) return false;
   try {
-    std::unique_ptr<rlottie::Animation> animation =
-        rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
-    if (!animation) return false;
+    auto engine = std::make_shared<MovieEngine>();
+    engine->animation = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
+    engine->probe = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
+    if (!engine->animation || !engine->probe) return false;
     size_t w = 0, h = 0;
-    animation->size(w, h);
+    engine->animation->size(w, h);
     if (w == 0 || h == 0) return false;
-    double fps = animation->frameRate();
+    double fps = engine->animation->frameRate();
     if (std::isnan(fps) || fps <= 0) fps = kFallbackFrameRate;
     fps = std::min(fps, kMaxFrameRate);
-    const size_t total = animation->totalFrame();
-    animation_ = std::move(animation);
-    movie_w_ = w;
-    movie_h_ = h;
+    total_frames_ = std::clamp<size_t>(engine->animation->totalFrame(), 1, kMaxTotalFrames);
+    engine->movie_w = movie_w_ = w;
+    engine->movie_h = movie_h_ = h;
+    engine->extents.assign(total_frames_, -1.0f);
     fps_ = fps;
-    total_frames_ = std::clamp<size_t>(total, 1, kMaxTotalFrames);
+    engine_ = std::move(engine);
   } catch (...) {
     Unload();
     return false;
@@ -114,7 +282,8 @@ bool MoviePlayer::LoadMovieData(const std::string& bytes) {
 }
 
 void MoviePlayer::Unload() {
-  animation_.reset();
+  worker_.reset();
+  engine_.reset();
   movie_w_ = movie_h_ = 0;
   total_frames_ = 1;
   fps_ = kFallbackFrameRate;
@@ -122,13 +291,11 @@ void MoviePlayer::Unload() {
   playing_ = false;
   anchored_ = false;
   rendered_ = false;
-  std::vector<uint32_t>().swap(render_);
-  std::vector<uint32_t>().swap(output_);
   Touch();
 }
 
 void MoviePlayer::Play() {
-  if (!animation_ || playing_) return;
+  if (!engine_ || playing_) return;
   // A movie that does not loop and stands at its end stays there.
   if (!loop_ && frame_ + 1 >= total_frames_) return;
   playing_ = true;
@@ -204,7 +371,7 @@ void MoviePlayer::ResetQualityScale() {
 // ---- Frame clock ----
 
 bool MoviePlayer::Advance(double now_ms) {
-  if (!animation_ || !playing_ || std::isnan(now_ms)) return false;
+  if (!engine_ || !playing_ || std::isnan(now_ms)) return false;
   if (!anchored_ || now_ms < anchor_ms_) {
     anchored_ = true;
     anchor_ms_ = now_ms;
@@ -233,7 +400,7 @@ bool MoviePlayer::Advance(double now_ms) {
 }
 
 double MoviePlayer::NextFrameDueMs(double now_ms) const {
-  if (!animation_ || !playing_) return std::numeric_limits<double>::infinity();
+  if (!engine_ || !playing_) return std::numeric_limits<double>::infinity();
   if (!anchored_ || now_ms < anchor_ms_) return now_ms;
   const double frame_ms = 1000.0 / fps_;
   const double steps = std::floor((now_ms - anchor_ms_) / frame_ms + 1e-7);
@@ -251,7 +418,7 @@ PixelRect MoviePlayer::FrameRect() const {
 }
 
 PixelRect MoviePlayer::ContentRect() const {
-  if (!animation_) return PixelRect{};
+  if (!engine_) return PixelRect{};
   if (ExactFit()) return FrameRect();
   if (!(width_ > 0) || !(height_ > 0)) return PixelRect{};
   const double mw = double(movie_w_), mh = double(movie_h_);
@@ -271,13 +438,13 @@ LayerPicture MoviePlayer::Picture() {
     pic.fill = FrameRect();
     pic.fill_color = fill_color_;
   }
-  if (!animation_) return pic;
+  if (!engine_) return pic;
   const PixelRect content = ContentRect();
   if (content.Empty()) return pic;
   if (!rendered_ || rendered_frame_ != frame_ || rendered_rect_.w != content.w || rendered_rect_.h != content.h) {
     if (!RenderFrame(content)) return pic;
   }
-  pic.pixels = output_.data();
+  pic.pixels = engine_->output.data();
   pic.rect = content;
   return pic;
 }
@@ -289,27 +456,30 @@ bool MoviePlayer::RenderFrame(const PixelRect& content) {
   double scale = quality_scale_;
   const bool forced_half = uint64_t(w) * uint64_t(h) > kMaxRenderPixels;
   if (forced_half) scale = 0.5;
-  const int rw = scale < 1 ? (w + 1) / 2 : w;
-  const int rh = scale < 1 ? (h + 1) / 2 : h;
-  if (uint64_t(rw) * uint64_t(rh) > kMaxRenderPixels) return false;
+  if (scale < 1 && uint64_t((w + 1) / 2) * uint64_t((h + 1) / 2) > kMaxRenderPixels) return false;
 
+  MovieEngine& engine = *engine_;
+  engine.frame = frame_;
+  engine.w = w;
+  engine.h = h;
+  engine.half = scale < 1;
   const double started = cost_clock_();
-  try {
-    std::vector<uint32_t>& target = scale < 1 ? render_ : output_;
-    target.resize(size_t(rw) * size_t(rh));
-    rlottie::Surface surface(target.data(), size_t(rw), size_t(rh), size_t(rw) * 4);
-    // The picture is already fitted to its rectangle, so the renderer stretches.
-    animation_->renderSync(frame_, surface, /*keepAspectRatio=*/false);
-    if (scale < 1) {
-      output_.resize(size_t(w) * size_t(h));
-      Upscale2x(render_.data(), rw, rh, output_.data(), w, h);
+  if (render_timeout_ms_ <= 0) {
+    engine.Draw();
+  } else {
+    try {
+      if (!worker_) worker_ = std::make_unique<RenderThread>(engine_);
+    } catch (...) {
+      return false;  // no thread to be had: nothing is drawn
     }
-  } catch (...) {
-    std::vector<uint32_t>().swap(render_);
-    std::vector<uint32_t>().swap(output_);
-    return false;
+    if (!worker_->Draw(render_timeout_ms_)) {
+      // The renderer is stuck on this movie: drop it, the layer stays empty.
+      Unload();
+      return false;
+    }
   }
   const double cost = cost_clock_() - started;
+  if (!engine.drawn) return false;
 
   rendered_ = true;
   rendered_frame_ = frame_;

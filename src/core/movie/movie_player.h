@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
-namespace rlottie {
-class Animation;
-}
+struct MovieEngine;
+class RenderThread;
 
 // A rectangle of the window in whole pixels; it may reach outside the window.
 struct PixelRect {
@@ -95,7 +94,7 @@ class MoviePlayer {
   void SetMenu(bool v) { menu_ = v; }
 
   // ---- State ----
-  bool Loaded() const { return animation_ != nullptr; }
+  bool Loaded() const { return engine_ != nullptr; }
   bool Playing() const { return playing_; }
   size_t CurrentFrame() const { return frame_; }
   size_t TotalFrames() const { return total_frames_; }
@@ -124,6 +123,11 @@ class MoviePlayer {
   double RenderScale() const { return render_scale_; }
   // Clock (milliseconds) used only to time renders for the Auto qualities.
   void SetCostClock(std::function<double()> clock);
+  // Renders run on a worker thread; one that takes longer than this is given
+  // up, and the layer stays empty from then on (the worker is left to finish
+  // on its own). 0 renders on the calling thread and waits however long it
+  // takes (the fuzzer uses that to see slow inputs).
+  void SetRenderTimeoutMs(int ms) { render_timeout_ms_ = ms; }
 
  private:
   void Unload();
@@ -144,8 +148,11 @@ class MoviePlayer {
   uint32_t fill_color_ = 0xFF000000u;
   bool menu_ = true;
 
-  // Movie and clock.
-  std::unique_ptr<rlottie::Animation> animation_;
+  // Movie and clock. The engine holds the renderer's objects and buffers; the
+  // render thread shares it.
+  std::shared_ptr<MovieEngine> engine_;
+  std::unique_ptr<RenderThread> worker_;
+  int render_timeout_ms_ = 2000;
   size_t movie_w_ = 0, movie_h_ = 0;
   size_t total_frames_ = 1;
   double fps_ = 30;
@@ -161,12 +168,9 @@ class MoviePlayer {
   double render_scale_ = 1;   // what the last render used
   int slow_renders_ = 0, fast_renders_ = 0;
   std::function<double()> cost_clock_;
-  std::vector<uint32_t> render_;  // what the renderer drew (maybe half size)
-  std::vector<uint32_t> output_;  // the picture at content size
   bool rendered_ = false;
   size_t rendered_frame_ = 0;
   PixelRect rendered_rect_;
-  double rendered_scale_ = 0;
 };
 
 // Doubles a premultiplied picture (src_w x src_h) by averaging neighbours and

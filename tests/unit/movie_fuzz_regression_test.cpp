@@ -1,0 +1,89 @@
+// Inputs the fuzzer found that once crashed or hung the player, replayed
+// through validation, loading and rendering.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "movie/lottie_validator.h"
+#include "movie/movie_player.h"
+#include "movie_fixtures.h"
+
+namespace {
+
+std::vector<std::string> RegressionFiles() {
+  const std::string dir = std::string(QRV_SOURCE_DIR) + "/tests/unit/fuzz_regressions/";
+  std::vector<std::string> files;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      if (e->d_name[0] != '.') files.push_back(dir + e->d_name);
+    }
+    closedir(d);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+}  // namespace
+
+TEST(FuzzRegressions, ReplayWithoutCrashOrHang) {
+  const std::vector<std::string> files = RegressionFiles();
+  ASSERT_FALSE(files.empty());
+  for (const std::string& path : files) {
+    SCOPED_TRACE(path);
+    const std::string bytes = Read(path);
+    const bool valid = ValidateLottie(bytes).ok;
+    for (const auto& size : {std::pair<float, float>{48, 36}, {1920, 1080}}) {
+      MoviePlayer p;
+      p.SetWMode("Transparent");
+      p.SetPlacement(0, 0, size.first, size.second);
+      p.SetRenderTimeoutMs(30000);
+      EXPECT_EQ(p.LoadMovieData(bytes), valid);
+      if (!valid) continue;
+      const double frame_ms = 1000.0 / p.FrameRate();
+      p.SetLoop(false);
+      for (double f : {0.0, double(p.TotalFrames() - 1) / 2, double(p.TotalFrames() - 1)}) {
+        p.Advance(f * frame_ms);
+        p.Picture();
+      }
+      EXPECT_TRUE(p.Loaded()) << "a render was given up";
+    }
+  }
+}
+
+TEST(MoviePlayer, ARenderThatTakesTooLongIsGivenUp) {
+  using namespace movie_fixtures;
+  // A thousand outlined circles filling a 4096 x 4096 picture take far
+  // longer than the 1 ms allowed here.
+  const std::string circles =
+      R"({"ty":"gr","it":[{"ty":"el","d":1,"s":{"a":0,"k":[380,380]},"p":{"a":0,"k":[200,200]}},)"
+      R"({"ty":"st","c":{"a":0,"k":[1,1,1,1]},"o":{"a":0,"k":100},"w":{"a":0,"k":9},"lc":2,"lj":2},)"
+      R"({"ty":"fl","c":{"a":0,"k":[1,0,0,0.5]},"o":{"a":0,"k":100},"r":1},)"
+      R"({"ty":"rp","c":{"a":0,"k":1000},"o":{"a":0,"k":0},"m":1,"tr":{"ty":"tr","p":{"a":0,"k":[0.1,0.1]},)"
+      R"("a":{"a":0,"k":[0,0]},"s":{"a":0,"k":[100,100]},"r":{"a":0,"k":0.3},"so":{"a":0,"k":100},"eo":{"a":0,"k":100}}}]})";
+  MoviePlayer p;
+  p.SetPlacement(0, 0, 4096, 4096);
+  ASSERT_TRUE(p.LoadMovieData(Doc(Header(400, 400), ShapeLayer(circles))));
+  p.SetRenderTimeoutMs(1);
+  const LayerPicture pic = p.Picture();
+  EXPECT_EQ(pic.pixels, nullptr);
+  EXPECT_FALSE(p.Loaded());
+  EXPECT_EQ(p.Picture().pixels, nullptr);
+  // The player is usable again at once.
+  p.SetRenderTimeoutMs(30000);
+  p.SetPlacement(0, 0, 10, 10);
+  ASSERT_TRUE(p.LoadMovieData(BoxMovie()));
+  EXPECT_NE(p.Picture().pixels, nullptr);
+}
