@@ -238,6 +238,8 @@ bool Compositor::Tick(double now_ms) {
   return !Intersect(dirty_, PixelRect{0, 0, width_, height_}).Empty();
 }
 
+PixelRect Compositor::PendingRect() const { return Intersect(dirty_, PixelRect{0, 0, width_, height_}); }
+
 double Compositor::NextDueMs(double now_ms) const {
   const PixelRect client{0, 0, width_, height_};
   if (!Intersect(dirty_, client).Empty()) return now_ms;

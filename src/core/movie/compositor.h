@@ -57,6 +57,9 @@ class Compositor {
   // premultiplied BGRA pixels, top-down, alpha 255 everywhere. Null when the
   // client area is empty.
   const uint32_t* Render();
+  // The part of the picture that the next Render composes anew (within the
+  // client area); the window needs to present only that part.
+  PixelRect PendingRect() const;
   // When Tick should run next: now_ms when a repaint is pending, the earliest
   // next frame of a visible playing layer, or +infinity when nothing will
   // change by itself.

@@ -101,7 +101,7 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(hwnd(), &ps);
-      Paint(dc);
+      Paint(dc, ps.rcPaint);
       EndPaint(hwnd(), &ps);
       return 0;
     }
@@ -114,17 +114,28 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return Window::HandleMessage(msg, wp, lp);
 }
 
-void FrmApp::Paint(HDC dc) {
+void FrmApp::Paint(HDC dc, const RECT& area) {
   const uint32_t* pixels = compositor_.Render();
   const int w = compositor_.Width(), h = compositor_.Height();
   if (!pixels) return;
   BITMAPINFO bmi = TopDownBitmapInfo(w, h);
-  SetDIBitsToDevice(dc, 0, 0, w, h, 0, 0, 0, h, pixels, &bmi, DIB_RGB_COLORS);
+  const RECT clip{std::max(0L, area.left), std::max(0L, area.top), std::min<LONG>(w, area.right),
+                  std::min<LONG>(h, area.bottom)};
+  if (clip.right <= clip.left || clip.bottom <= clip.top) return;
+  // Source rows count from the bottom of the picture for a top-down DIB too.
+  SetDIBitsToDevice(dc, clip.left, clip.top, clip.right - clip.left, clip.bottom - clip.top, clip.left,
+                    h - clip.bottom, 0, h, pixels, &bmi, DIB_RGB_COLORS);
 }
 
 void FrmApp::Animate() {
   const double now = NowMs();
-  if (compositor_.Tick(now)) InvalidateRect(hwnd(), nullptr, FALSE);
+  if (compositor_.Tick(now)) {
+    // Only what changed goes to the screen: a moving visualisation leaves the
+    // margins and the title alone.
+    const PixelRect r = compositor_.PendingRect();
+    const RECT rc{r.x, r.y, r.x + r.w, r.y + r.h};
+    InvalidateRect(hwnd(), &rc, FALSE);
+  }
   const double due = compositor_.NextDueMs(NowMs());
   if (due == std::numeric_limits<double>::infinity()) {
     KillTimer(hwnd(), kFrame);

@@ -54,7 +54,7 @@ class FrmApp : public Window, private FrmAppHost {
 
   void Form_Resize();
   void TmBucle_Timer();
-  void Paint(HDC dc);
+  void Paint(HDC dc, const RECT& area);
   // Advances the movies; repaints when the picture changed and arms the frame
   // timer for the next change, so nothing is drawn while nothing moves.
   void Animate();
