@@ -9,6 +9,8 @@
 //   Render/...           the renderer alone, for the visualisation picture
 //
 // The movies are generated here, so the benchmark needs no data files.
+// Times are wall-clock: the renderer runs on the players' worker threads while
+// the calling thread waits.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -161,14 +163,14 @@ void WholeFrame(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(s.NextFrame());
   state.counters["scale"] = s.c.Movie.RenderScale();
 }
-BENCHMARK(WholeFrame)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow2")->Unit(benchmark::kMillisecond);
+BENCHMARK(WholeFrame)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow2")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void WholeFrameBoth(benchmark::State& state) {
   Saver s(QualityName(state.range(0)), /*title_loops=*/true);
   for (auto _ : state) benchmark::DoNotOptimize(s.NextFrame());
   state.counters["scale"] = s.c.Movie.RenderScale();
 }
-BENCHMARK(WholeFrameBoth)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow2")->Unit(benchmark::kMillisecond);
+BENCHMARK(WholeFrameBoth)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow2")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Composing what a new visualisation frame dirties (its picture's rectangle),
 // or the whole screen; the pictures stay rendered.
@@ -185,7 +187,7 @@ void Compose(benchmark::State& state) {
     benchmark::DoNotOptimize(s.c.Render());
   }
 }
-BENCHMARK(Compose)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMillisecond);
+BENCHMARK(Compose)->Arg(0)->Arg(1)->ArgName("whole")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Random premultiplied pixels; in each row only a centred run of
 // (100 - clear_percent) % of the width is not fully transparent, as shapes
@@ -217,9 +219,9 @@ void Blend(benchmark::State& state) {
   state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(n) * 4);
 }
 // Argument: share of each row that is fully transparent, in percent.
-BENCHMARK_TEMPLATE(Blend, BlendOverScalar)->Arg(0)->Arg(90)->ArgName("clear_pct")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Blend, BlendOverScalar)->Arg(0)->Arg(90)->ArgName("clear_pct")->Unit(benchmark::kMillisecond)->UseRealTime();
 #if defined(__SSE2__)
-BENCHMARK_TEMPLATE(Blend, BlendOverSse2)->Arg(0)->Arg(90)->ArgName("clear_pct")->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(Blend, BlendOverSse2)->Arg(0)->Arg(90)->ArgName("clear_pct")->Unit(benchmark::kMillisecond)->UseRealTime();
 #endif
 
 void Render(benchmark::State& state) {
@@ -235,7 +237,7 @@ void Render(benchmark::State& state) {
     benchmark::DoNotOptimize(p.Picture().pixels);
   }
 }
-BENCHMARK(Render)->Arg(0)->Arg(1)->ArgName("q_high0_low1")->Unit(benchmark::kMillisecond);
+BENCHMARK(Render)->Arg(0)->Arg(1)->ArgName("q_high0_low1")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -65,16 +65,16 @@ TEST(FuzzRegressions, ReplayWithoutCrashOrHang) {
 
 TEST(MoviePlayer, ARenderThatTakesTooLongIsGivenUp) {
   using namespace movie_fixtures;
-  // A thousand outlined circles filling a 4096 x 4096 picture take far
+  // Two hundred outlined circles filling a 1024 x 1024 picture take far
   // longer than the 1 ms allowed here.
   const std::string circles =
       R"({"ty":"gr","it":[{"ty":"el","d":1,"s":{"a":0,"k":[380,380]},"p":{"a":0,"k":[200,200]}},)"
       R"({"ty":"st","c":{"a":0,"k":[1,1,1,1]},"o":{"a":0,"k":100},"w":{"a":0,"k":9},"lc":2,"lj":2},)"
       R"({"ty":"fl","c":{"a":0,"k":[1,0,0,0.5]},"o":{"a":0,"k":100},"r":1},)"
-      R"({"ty":"rp","c":{"a":0,"k":1000},"o":{"a":0,"k":0},"m":1,"tr":{"ty":"tr","p":{"a":0,"k":[0.1,0.1]},)"
+      R"({"ty":"rp","c":{"a":0,"k":200},"o":{"a":0,"k":0},"m":1,"tr":{"ty":"tr","p":{"a":0,"k":[0.1,0.1]},)"
       R"("a":{"a":0,"k":[0,0]},"s":{"a":0,"k":[100,100]},"r":{"a":0,"k":0.3},"so":{"a":0,"k":100},"eo":{"a":0,"k":100}}}]})";
   MoviePlayer p;
-  p.SetPlacement(0, 0, 4096, 4096);
+  p.SetPlacement(0, 0, 1024, 1024);
   ASSERT_TRUE(p.LoadMovieData(Doc(Header(400, 400), ShapeLayer(circles))));
   p.SetRenderTimeoutMs(1);
   const LayerPicture pic = p.Picture();

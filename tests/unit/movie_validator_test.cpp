@@ -128,6 +128,8 @@ TEST(LottieValidator, AcceptsAndRefusesByTheLimits) {
       {"10000 frames", Doc(Header(10, 10, 10, 0, 10000), ShapeLayer(BoxGroup(10, 10, 5, 5))), true},
       {"10001 frames", Doc(Header(10, 10, 10, 0, 10001), ShapeLayer(BoxGroup(10, 10, 5, 5))), false},
       {"ip far out", Doc(Header(10, 10, 10, -1e9, 10), ShapeLayer(BoxGroup(10, 10, 5, 5))), false},
+      {"repeated key", WithRootKey(R"("nm":"a","nm":"b")"), false},
+      {"same key in sibling objects", WithRootKey(R"("x":[{"nm":"a"},{"nm":"b"}])"), true},
       {"huge number anywhere", WithRootKey("\"x\":[1e30]"), false},
       {"no layers", R"({"v":"5.5.2",)" + Header() + "}", false},
       {"1000 layers", Layers(1000), true},

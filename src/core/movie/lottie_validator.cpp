@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <unordered_set>
 #include <vector>
 
 #include "rapidjson/error/en.h"
@@ -91,6 +92,7 @@ struct Frame {
   // For an object, the key whose value comes next; for an array, the key it
   // sits under (inherited through nested arrays).
   std::string key;
+  std::unordered_set<std::string> keys;  // an object's keys so far
   int owner = -1;  // layers: index of the asset holding them, -1 for the root
 
   std::string ty;  // "ty" when it is a string (shape items)
@@ -179,8 +181,12 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
     return true;
   }
 
+  // A repeated key is refused: the renderer keeps the last value but leaks
+  // what it made for the earlier ones.
   bool Key(const char* s, rapidjson::SizeType n, bool) {
-    stack_.back().key.assign(s, n);
+    Frame& f = stack_.back();
+    f.key.assign(s, n);
+    if (!f.keys.insert(f.key).second) return Fail("an object repeats the key \"" + f.key + "\"");
     return true;
   }
 

@@ -11,6 +11,10 @@
 #include <thread>
 
 #include "movie/lottie_validator.h"
+#include "rapidjson/memorystream.h"
+#include "rapidjson/reader.h"
+#include "rapidjson/stringbuffer.h"
+#include "rapidjson/writer.h"
 #include "rlottie.h"
 #include "rlottiecommon.h"
 
@@ -68,9 +72,76 @@ inline uint32_t AverageUp(uint32_t a, uint32_t b) {
 
 // ---- Engine and render thread ----
 
+// Passes JSON events to a writer, leaving out every "d" member whose value is
+// an array: in a Lottie file those are the dash patterns of strokes.
+class DashFilter : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, DashFilter> {
+ public:
+  explicit DashFilter(rapidjson::Writer<rapidjson::StringBuffer>& out) : out_(out) {}
+  bool Null() { return skip_ > 0 || (Flush() && out_.Null()); }
+  bool Bool(bool b) { return skip_ > 0 || (Flush() && out_.Bool(b)); }
+  bool Int(int i) { return skip_ > 0 || (Flush() && out_.Int(i)); }
+  bool Uint(unsigned u) { return skip_ > 0 || (Flush() && out_.Uint(u)); }
+  bool Int64(int64_t i) { return skip_ > 0 || (Flush() && out_.Int64(i)); }
+  bool Uint64(uint64_t u) { return skip_ > 0 || (Flush() && out_.Uint64(u)); }
+  bool Double(double d) { return skip_ > 0 || (Flush() && out_.Double(d)); }
+  bool String(const char* s, rapidjson::SizeType n, bool) { return skip_ > 0 || (Flush() && out_.String(s, n)); }
+  bool Key(const char* s, rapidjson::SizeType n, bool) {
+    if (skip_ > 0) return true;
+    if (n == 1 && s[0] == 'd') {
+      held_key_ = true;  // written only if its value is not an array
+      return true;
+    }
+    return out_.Key(s, n);
+  }
+  bool StartObject() { return skip_ > 0 || (Flush() && out_.StartObject()); }
+  bool EndObject(rapidjson::SizeType n) { return skip_ > 0 ? true : out_.EndObject(n); }
+  bool StartArray() {
+    if (skip_ > 0 || held_key_) {
+      held_key_ = false;
+      ++skip_;
+      return true;
+    }
+    return out_.StartArray();
+  }
+  bool EndArray(rapidjson::SizeType n) {
+    if (skip_ > 0) {
+      --skip_;
+      return true;
+    }
+    return out_.EndArray(n);
+  }
+
+ private:
+  // Writes a held "d" key before a value that is not an array.
+  bool Flush() {
+    if (held_key_) {
+      held_key_ = false;
+      return out_.Key("d", 1);
+    }
+    return true;
+  }
+
+  rapidjson::Writer<rapidjson::StringBuffer>& out_;
+  int skip_ = 0;
+  bool held_key_ = false;
+};
+
+// The movie without dash patterns, for the probe: dashing does not move any
+// geometry outwards, and its cost grows with the length of the very paths
+// the probe is there to measure. Empty when the text cannot be read.
+std::string WithoutDashes(const std::string& json) {
+  rapidjson::StringBuffer buffer;
+  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+  DashFilter filter(writer);
+  rapidjson::MemoryStream stream(json.data(), json.size());
+  rapidjson::Reader reader;
+  if (reader.Parse<rapidjson::kParseIterativeFlag>(stream, filter).IsError()) return std::string();
+  return std::string(buffer.GetString(), buffer.GetSize());
+}
+
 // The renderer's two copies of a movie and the buffers it draws into. The
-// second copy only measures each frame's geometry (see Extent) before the
-// first one rasterizes it.
+// second copy, without dash patterns, only measures each frame's geometry
+// (see Extent) before the first one rasterizes it.
 struct MovieEngine {
   std::unique_ptr<rlottie::Animation> animation, probe;
   size_t movie_w = 0, movie_h = 0;
@@ -139,8 +210,17 @@ float MovieEngine::Extent(size_t f) {
   return reach;
 }
 
+// The renderer is built without thread support: its rasterizer keeps its
+// work buffers in one shared object, so only one render may run at a time in
+// the whole program, whatever the movie.
+std::mutex& RendererLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 void MovieEngine::Draw() {
   drawn = false;
+  std::lock_guard<std::mutex> lock(RendererLock());
   try {
     const int rw = half ? (w + 1) / 2 : w;
     const int rh = half ? (h + 1) / 2 : h;
@@ -164,7 +244,9 @@ void MovieEngine::Draw() {
 
 // A thread that runs an engine's Draw when asked. Everything it touches is
 // shared, so that if a job is given up the thread can finish it later (or
-// never) without touching the player.
+// never) without touching the player. A job given up keeps the renderer's
+// lock until it ends, so every later render waits for it (or is given up in
+// turn): the layers go empty, the window stays responsive.
 class RenderThread {
  public:
   explicit RenderThread(std::shared_ptr<MovieEngine> engine) : shared_(std::make_shared<Shared>()) {
@@ -255,7 +337,8 @@ bool MoviePlayer::LoadMovieData(const std::string& bytes) {
   try {
     auto engine = std::make_shared<MovieEngine>();
     engine->animation = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
-    engine->probe = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
+    engine->probe =
+        rlottie::Animation::loadFromData(WithoutDashes(bytes), std::string(), std::string(), /*cachePolicy=*/false);
     if (!engine->animation || !engine->probe) return false;
     size_t w = 0, h = 0;
     engine->animation->size(w, h);

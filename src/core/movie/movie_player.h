@@ -117,7 +117,10 @@ class MoviePlayer {
   PixelRect ContentRect() const;
   // Every pixel this layer may paint: the frame in "Window" mode, else the content.
   PixelRect Footprint() const;
-  // Renders the current frame if it is not rendered yet, and returns the picture.
+  // Renders the current frame if it is not rendered yet, and returns the
+  // picture. Its pixels stay valid until the next Picture, load or unload.
+  // All members are for one thread (the window's); only the renderer itself
+  // runs elsewhere.
   LayerPicture Picture();
   // Resolution factor of the last render: 1 (full) or 0.5 (half).
   double RenderScale() const { return render_scale_; }
