@@ -41,8 +41,10 @@ FrmApp::FrmApp()
 FrmApp::~FrmApp() = default;
 
 int FrmApp::ShowModal() {
-  img_fondo_ = LoadPictureResource(IDR_BACKGROUND);
-  compositor_.SetBackground(img_fondo_.pixels.data(), img_fondo_.width, img_fondo_.height);
+  {
+    const Picture built_in = LoadPictureResource(IDR_BACKGROUND);  // the compositor keeps its own copy
+    compositor_.SetBackground(built_in.pixels.data(), built_in.width, built_in.height);
+  }
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
   if (!CreateWin("QrvSaver2006Window", WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, "QrvSaver2006", 0, 0, sw, sh,
                  nullptr, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
@@ -215,17 +217,18 @@ void FrmApp::SetImgFondoVisible(bool visible) {
   compositor_.SetBackgroundVisible(visible);
   Animate();
 }
-void FrmApp::SetImageMaskVisible(bool visible) { image_mask_visible_ = visible; }
+// The window itself takes every click and move; whether moves count is the
+// logic's business (not while loading), so the mask needs no state here.
+void FrmApp::SetImageMaskVisible(bool) {}
 void FrmApp::SetCoverVisible(bool visible) {
   compositor_.SetCoverVisible(visible);
   Animate();
 }
 void FrmApp::CaptureDesktopBackground() {
   // The wallpaper replaces the built-in picture; a failed capture keeps it.
-  Picture captured = CaptureDesktopInto(hwnd());
+  const Picture captured = CaptureDesktopInto(hwnd());
   if (!captured.empty()) {
-    img_fondo_ = std::move(captured);
-    compositor_.SetBackground(img_fondo_.pixels.data(), img_fondo_.width, img_fondo_.height);
+    compositor_.SetBackground(captured.pixels.data(), captured.width, captured.height);
   }
   // The desktop was painted straight into the window: show our picture again.
   compositor_.InvalidateAll();

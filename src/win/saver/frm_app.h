@@ -65,6 +65,4 @@ class FrmApp : public Window, private FrmAppHost {
   FrmAppLogic logic_;
   HWND txt_end_ = nullptr;
   Compositor compositor_;
-  Picture img_fondo_;
-  bool image_mask_visible_ = false;
 };
