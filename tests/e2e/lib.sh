@@ -143,4 +143,8 @@ reg_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" 'tolower($1)==tolower(n) {sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]*/, ""); print; exit}'
 }
 
+# placed: loading has ended on a 1024x768 screen, so the cursor stands at the
+# movie frame's corner plus 10 (45,129).
+placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" = 129 ]; }
+
 SETTINGS_KEY='HKCU\Quorvane\VMSRC16\Settings'

@@ -8,7 +8,6 @@ head -c 3000 /dev/urandom > "$E2E_DIR/app/QR06V2XLM/Broken.vsi"
 printf '{"v":"5.5.2","fr":30,"ip":0,"op":60,"w":100,"h":100,"layers":[' > "$E2E_DIR/app/QR06V2XLM/Truncated.vsi"
 ref="$E2E_DIR/background_ref.png"
 convert "$E2E_ROOT/src/win/res/background.png" -resize '1024x768!' "$ref"
-placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" = 129 ]; }
 for name in Broken Truncated; do
   wine reg add "$SETTINGS_KEY" /v InsKo /t REG_SZ /d x /f >/dev/null 2>&1
   wine reg add "$SETTINGS_KEY" /v FileID /t REG_SZ /d "$name" /f >/dev/null 2>&1

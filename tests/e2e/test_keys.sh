@@ -4,7 +4,6 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin keys
 
-placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" = 129 ]; }
 start_app /s
 wait_until 30 window_named QrvSaver2006 || fail "no window"
 xdotool mousemove 600 10
