@@ -1,0 +1,158 @@
+#include "download/code_entry.h"
+
+#include <cmath>
+
+#include "download/download_logic.h"
+#include "settings/numeric.h"
+
+namespace Module1 {
+
+int16_t CodeNumber = 0;
+std::string CodeChar;
+
+void CodeToChar() {
+  CodeChar = download::CodeTableChar(CodeNumber);
+  CodeNumber = 0;
+}
+
+}  // namespace Module1
+
+namespace download {
+
+std::string CodeTableChar(int n) {
+  if (n == 1) return " ";
+  if (n >= 2 && n <= 15) return std::string(1, static_cast<char>('a' + (n - 2)));
+  if (n == 16) return "\xF1";
+  if (n >= 17 && n <= 28) return std::string(1, static_cast<char>('o' + (n - 17)));
+  if (n >= 29 && n <= 38) return std::string(1, static_cast<char>('0' + (n - 29)));
+  return "#Err";
+}
+
+std::string DecodeCode(const std::string& code) {
+  std::string name;
+  for (size_t i = 0; i < code.size(); i += 2) {
+    const double v = RoundHalfEven(Val(code.substr(i, 2)));
+    Module1::CodeNumber = static_cast<int16_t>(v);  // two characters: at most 99
+    Module1::CodeToChar();
+    name += Module1::CodeChar;
+    Module1::CodeChar.clear();
+  }
+  return name;
+}
+
+std::string EncodeName(const std::string& name) {
+  std::string code;
+  for (char ch : name) {
+    int found = 0;
+    for (int n = 1; n <= 38 && !found; ++n)
+      if (CodeTableChar(n) == std::string(1, ch)) found = n;
+    if (!found) return "";
+    code += static_cast<char>('0' + found / 10);
+    code += static_cast<char>('0' + found % 10);
+  }
+  return code;
+}
+
+int FilterCodeKey(int key_ascii) {
+  if ((key_ascii >= '0' && key_ascii <= '9') || key_ascii == 8) return key_ascii;
+  return 0;
+}
+
+namespace {
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+}  // namespace
+
+bool IsNumericText(const std::string& t) {
+  size_t i = 0, end = t.size();
+  while (i < end && IsBlank(t[i])) ++i;
+  while (end > i && IsBlank(t[end - 1])) --end;
+  if (i < end && (t[i] == '+' || t[i] == '-')) ++i;
+  bool digits = false;
+  while (i < end && IsDigit(t[i])) { ++i; digits = true; }
+  if (i < end && t[i] == '.') {
+    ++i;
+    while (i < end && IsDigit(t[i])) { ++i; digits = true; }
+  }
+  if (!digits) return false;
+  if (i < end && (t[i] == 'e' || t[i] == 'E')) {
+    ++i;
+    if (i < end && (t[i] == '+' || t[i] == '-')) ++i;
+    bool exp_digits = false;
+    while (i < end && IsDigit(t[i])) { ++i; exp_digits = true; }
+    if (!exp_digits) return false;
+  }
+  return i == end;
+}
+
+std::string PickUpClipboardCode(bool has_text, const std::string& clip, const std::string& box) {
+  std::string text = box;
+  if (!has_text) return text;
+  if (clip.size() <= 3 || !IsNumericText(clip)) return text;
+  if (Val(clip.substr(0, 6)) > 383838) return text;
+  if (clip.size() > 5 && clip.size() < 29) text = clip;
+  const long k = static_cast<long>(text.size()) - 5;
+  for (long n = 0; n < k; ++n) {
+    if (text.empty() || IsDigit(text.back())) break;
+    text.pop_back();
+  }
+  return text;
+}
+
+namespace {
+char UpperChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
+  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
+  return c;
+}
+char LowerChar(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
+  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char>(u + 32);
+  return c;
+}
+}  // namespace
+
+std::string UpperAnsi(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) c = UpperChar(c);
+  return out;
+}
+
+std::string ProperCase(const std::string& s) {
+  std::string out = s;
+  bool start = true;
+  for (char& c : out) {
+    c = start ? UpperChar(c) : LowerChar(c);
+    start = (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0');
+  }
+  return out;
+}
+
+ListRebuild RebuildVisualisationList(const std::vector<std::string>& files, const std::string& decoded,
+                                     int previous_index) {
+  ListRebuild r;
+  int index = previous_index;
+  bool other = false;
+  const std::string wanted = UpperAnsi(decoded);
+  // The bound is included: the entry past the last one reads as "".
+  for (size_t i = 0; i <= files.size(); ++i) {
+    const std::string name = i < files.size() ? files[i] : std::string();
+    if (static_cast<long>(name.size()) - 4 > 1) {
+      r.entries.push_back(ProperCase(name.substr(0, name.size() - 4)));
+      if (UpperAnsi(r.entries.back()) == wanted) {
+        index = static_cast<int>(r.entries.size()) - 1;
+      } else {
+        other = true;
+      }
+    }
+  }
+  if (other) {
+    r.set_selection = true;
+    r.selected = index;
+  }
+  return r;
+}
+
+}  // namespace download

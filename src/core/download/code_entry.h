@@ -1,0 +1,59 @@
+#pragma once
+// The download-code form's rules that need no window: the code table, the
+// decoding of a typed code, the digits-only key filter, the pick-up of a code
+// from the clipboard, and the rebuild of the settings dialog's list after a
+// download. Texts are in the program's ANSI code page (Windows-1252), where
+// "ñ" is the byte 0xF1.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Module1 {
+
+// One step of the decoding, with the two module variables it works on.
+extern int16_t CodeNumber;
+extern std::string CodeChar;
+// Sets CodeChar to the character of CodeNumber, then CodeNumber to 0.
+void CodeToChar();
+
+}  // namespace Module1
+
+namespace download {
+
+// The character of one number of the code table; "#Err" outside it.
+std::string CodeTableChar(int number);
+
+// The name that a code spells: two characters per number, the last digit
+// alone when the length is odd.
+std::string DecodeCode(const std::string& code);
+
+// The name's code: two digits per character; "" when a character is not in
+// the table.
+std::string EncodeName(const std::string& name);
+
+// Text1_KeyPress: the character code that reaches the box (0 = swallowed).
+int FilterCodeKey(int key_ascii);
+
+// The platform's numeric test of a whole text: a decimal number, blanks
+// around it allowed.
+bool IsNumericText(const std::string& text);
+
+// Text1_GotFocus's text: what the box holds after looking at the clipboard.
+// has_text false when the clipboard holds no plain text.
+std::string PickUpClipboardCode(bool has_text, const std::string& clipboard, const std::string& box);
+
+// Upper case in Windows-1252 (ñ -> Ñ).
+std::string UpperAnsi(const std::string& s);
+// First letter of each word upper case, the rest lower case.
+std::string ProperCase(const std::string& s);
+
+// The visualisation list rebuilt from the data folder's *.vsi names.
+struct ListRebuild {
+  std::vector<std::string> entries;
+  bool set_selection = false;  // whether the list's selected index is set
+  int selected = -1;
+};
+ListRebuild RebuildVisualisationList(const std::vector<std::string>& file_names, const std::string& decoded,
+                                     int previous_index);
+
+}  // namespace download
