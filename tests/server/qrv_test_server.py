@@ -1,0 +1,301 @@
+#!/usr/bin/env python3
+"""A local HTTP(S) server for the download tests, the end-to-end runs and
+scripts/run.sh.
+
+    qrv_test_server.py --state DIR [--site DIR] [--daemon] [--port N]
+    qrv_test_server.py --state DIR --stop
+
+It listens on 127.0.0.1 only: one plain HTTP port, one HTTPS port whose
+certificate is signed by a test CA (DIR/ca.der, for the client to trust),
+and one HTTPS port whose certificate nobody trusts. The ports go to
+DIR/ports as "http https untrusted" once all three listen.
+
+Besides the static files of --site, /t/ routes misbehave on purpose:
+    /t/good.bin?n=N      200, N pattern bytes (default 10000), true length
+    /t/nolength          200, 5000 bytes, no Content-Length
+    /t/longer            announces 8000, sends 5000, closes
+    /t/shorter           announces 3000, sends 5000
+    /t/huge              announces 2000000000, sends 5000, closes
+    /t/reset             announces 10000, sends 4000, resets the connection
+    /t/drip              600 bytes in steps of 60, 100 ms apart
+    /t/status/NNN        that status with a short text body (204 without)
+    /t/redirect          302 to /t/good.bin
+    /t/to-http           302 to the plain HTTP port's /t/good.bin
+    /t/bigheader         good body, a Content-Type and a header over 1024 bytes
+    /t/html              200 with an HTML page (a captive portal's answer)
+    /t/file/PATH         the bytes of the file PATH under --files (default: the site)
+    /t/seen?path=P       how many requests for the path P arrived so far
+
+Requests in absolute form ("GET http://host/path", as sent to a proxy)
+are answered as if the path alone had been asked for: pointed at as the
+system proxy, this server stands in for any site.
+"""
+
+import argparse
+import http.server
+import os
+import signal
+import socket
+import ssl
+import struct
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+SEEN = {}
+SEEN_LOCK = threading.Lock()
+PORTS = {}
+
+
+def pattern(n):
+    return bytes((i * 7 + 3) % 251 for i in range(n))
+
+
+class Handler(http.server.SimpleHTTPRequestHandler):
+    protocol_version = "HTTP/1.0"
+    site = None
+    files = None
+
+    def log_message(self, fmt, *args):
+        pass
+
+    def send_head(self):
+        return super().send_head()
+
+    def do_GET(self):
+        # absolute form, as a client sends it to a proxy
+        if "://" in self.path.split("?", 1)[0]:
+            u = urllib.parse.urlsplit(self.path)
+            self.path = urllib.parse.urlunsplit(("", "", u.path or "/", u.query, ""))
+        u = urllib.parse.urlsplit(self.path)
+        q = urllib.parse.parse_qs(u.query)
+        with SEEN_LOCK:
+            SEEN[self.path] = SEEN.get(self.path, 0) + 1
+        p = u.path
+        if not p.startswith("/t/"):
+            return super().do_GET()
+        try:
+            self.route(p[3:], q)
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+
+    def reply(self, code, body, length=None, ctype="application/octet-stream", extra=()):
+        self.send_response(code)
+        self.send_header("Content-Type", ctype)
+        for k, v in extra:
+            self.send_header(k, v)
+        if length is not None:
+            self.send_header("Content-Length", str(length))
+        self.end_headers()
+        if body:
+            self.wfile.write(body)
+            self.wfile.flush()
+
+    def route(self, r, q):
+        if r == "good.bin":
+            n = int(q.get("n", ["10000"])[0])
+            body = pattern(n)
+            return self.reply(200, body, len(body))
+        if r == "nolength":
+            return self.reply(200, pattern(5000))
+        if r == "longer":
+            return self.reply(200, pattern(5000), 8000)
+        if r == "shorter":
+            return self.reply(200, pattern(5000), 3000)
+        if r == "huge":
+            return self.reply(200, pattern(5000), 2000000000)
+        if r == "reset":
+            self.reply(200, pattern(4000), 10000)
+            self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            self.connection.close()
+            self.close_connection = True
+            return None
+        if r == "drip":
+            body = pattern(600)
+            self.reply(200, b"", 600)
+            for k in range(0, 600, 60):
+                self.wfile.write(body[k:k + 60])
+                self.wfile.flush()
+                time.sleep(0.1)
+            return None
+        if r.startswith("status/"):
+            code = int(r[7:])
+            if code == 204:
+                return self.reply(204, b"", None)
+            body = b"status %d\n" % code
+            return self.reply(code, body, len(body), "text/plain")
+        if r == "redirect":
+            return self.reply(302, b"", 0, extra=[("Location", "/t/good.bin")])
+        if r == "to-http":
+            target = "http://127.0.0.1:%d/t/good.bin" % PORTS["http"]
+            return self.reply(302, b"", 0, extra=[("Location", target)])
+        if r == "bigheader":
+            body = pattern(10000)
+            return self.reply(200, body, len(body), "application/x-" + "q" * 1100,
+                              extra=[("X-Filler", "f" * 1500), ("Server", "QrvTest")])
+        if r == "html":
+            body = (b"<!DOCTYPE html><html><head><title>Sign in</title></head>"
+                    b"<body><h1>Welcome to the hotel network</h1><p>Please sign in.</p></body></html>\n")
+            return self.reply(200, body, len(body), "text/html")
+        if r.startswith("file/"):
+            base = Handler.files or Handler.site
+            path = os.path.realpath(os.path.join(base, urllib.parse.unquote(r[5:])))
+            if not path.startswith(os.path.realpath(base) + os.sep) or not os.path.isfile(path):
+                return self.reply(404, b"no\n", 3, "text/plain")
+            with open(path, "rb") as f:
+                body = f.read()
+            return self.reply(200, body, len(body))
+        if r == "seen":
+            path = q.get("path", [""])[0]
+            with SEEN_LOCK:
+                body = str(SEEN.get(path, 0)).encode()
+            return self.reply(200, body, len(body), "text/plain")
+        return self.reply(404, b"no such route\n", 14, "text/plain")
+
+    def translate_path(self, path):
+        if Handler.site is None:
+            return "/nonexistent"
+        return http.server.SimpleHTTPRequestHandler.translate_path(self, path)
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+    def handle_error(self, request, client_address):
+        pass  # failed TLS handshakes and dropped clients are part of the tests
+
+
+def openssl(*args):
+    subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_certificates(state):
+    """A test CA and a server certificate it signs, and an untrusted pair."""
+    for kind in ("trusted", "untrusted"):
+        ca_key, ca_pem = os.path.join(state, kind + "-ca.key"), os.path.join(state, kind + "-ca.pem")
+        key, pem = os.path.join(state, kind + ".key"), os.path.join(state, kind + ".pem")
+        if os.path.exists(pem):
+            continue
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca_key, "-out", ca_pem,
+                "-days", "3650", "-subj", "/CN=QrvSaver2006 %s test CA" % kind,
+                "-addext", "basicConstraints=critical,CA:TRUE",
+                "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+        csr, ext = os.path.join(state, kind + ".csr"), os.path.join(state, kind + ".ext")
+        with open(ext, "w") as f:
+            f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
+                    "extendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n"
+                    "keyUsage=critical,digitalSignature,keyEncipherment\n")
+        openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", "/CN=localhost")
+        openssl("x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key, "-CAcreateserial",
+                "-out", pem, "-days", "3650", "-sha256", "-extfile", ext)
+        if kind == "trusted":
+            openssl("x509", "-in", ca_pem, "-outform", "der", "-out", os.path.join(state, "ca.der"))
+
+
+def serve(args):
+    os.makedirs(args.state, exist_ok=True)
+    Handler.site = os.path.abspath(args.site) if args.site else None
+    Handler.files = os.path.abspath(args.files) if args.files else None
+    if Handler.site:
+        Handler.directory = Handler.site
+
+    def handler(*a, **kw):
+        return Handler(*a, directory=Handler.site or "/nonexistent", **kw)
+
+    servers = {}
+    servers["http"] = Server(("127.0.0.1", args.port), handler)
+    if not args.no_tls:
+        make_certificates(args.state)
+        for kind in ("trusted", "untrusted"):
+            s = Server(("127.0.0.1", 0), handler)
+            ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+            ctx.load_cert_chain(os.path.join(args.state, kind + ".pem"), os.path.join(args.state, kind + ".key"))
+            s.socket = ctx.wrap_socket(s.socket, server_side=True, do_handshake_on_connect=True)
+            servers[kind] = s
+    for k, s in servers.items():
+        PORTS[k if k != "trusted" else "https"] = s.server_address[1]
+        threading.Thread(target=s.serve_forever, daemon=True).start()
+    with open(os.path.join(args.state, "pid"), "w") as f:
+        f.write("%d\n" % os.getpid())
+    tmp = os.path.join(args.state, "ports.tmp")
+    with open(tmp, "w") as f:
+        f.write("%d %d %d\n" % (PORTS["http"], PORTS.get("https", 0), PORTS.get("untrusted", 0)))
+    os.replace(tmp, os.path.join(args.state, "ports"))
+    stop = threading.Event()
+    signal.signal(signal.SIGTERM, lambda *_: stop.set())
+    signal.signal(signal.SIGINT, lambda *_: stop.set())
+    while not stop.wait(0.5):
+        if args.parent and not os.path.exists("/proc/%d" % args.parent):
+            break
+    for s in servers.values():
+        s.shutdown()
+    try:
+        os.unlink(os.path.join(args.state, "ports"))
+    except OSError:
+        pass
+    return 0
+
+
+def stop(state):
+    try:
+        with open(os.path.join(state, "pid")) as f:
+            pid = int(f.read())
+    except (OSError, ValueError):
+        return 0
+    try:
+        os.kill(pid, signal.SIGTERM)
+    except ProcessLookupError:
+        pass
+    for _ in range(50):
+        if not os.path.exists("/proc/%d" % pid):
+            break
+        time.sleep(0.1)
+    return 0
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--state", required=True)
+    ap.add_argument("--site")
+    ap.add_argument("--files")
+    ap.add_argument("--port", type=int, default=0)
+    ap.add_argument("--no-tls", action="store_true")
+    ap.add_argument("--daemon", action="store_true", help="serve in the background; return once listening")
+    ap.add_argument("--parent", type=int, default=0, help="end when this process has gone")
+    ap.add_argument("--stop", action="store_true")
+    args = ap.parse_args()
+    if args.stop:
+        return stop(args.state)
+    if args.daemon:
+        os.makedirs(args.state, exist_ok=True)
+        ports = os.path.join(args.state, "ports")
+        stop(args.state)
+        if os.path.exists(ports):
+            os.unlink(ports)
+        cmd = [sys.executable, os.path.abspath(__file__), "--state", args.state, "--port", str(args.port)]
+        for opt in ("site", "files"):
+            if getattr(args, opt):
+                cmd += ["--" + opt, getattr(args, opt)]
+        if args.no_tls:
+            cmd.append("--no-tls")
+        if args.parent:
+            cmd += ["--parent", str(args.parent)]
+        log = open(os.path.join(args.state, "server.log"), "ab")
+        p = subprocess.Popen(cmd, stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+        for _ in range(300):
+            if os.path.exists(ports):
+                print(open(ports).read().strip())
+                return 0
+            if p.poll() is not None:
+                break
+            time.sleep(0.1)
+        sys.stderr.write("qrv_test_server: did not start (see %s)\n" % os.path.join(args.state, "server.log"))
+        return 1
+    return serve(args)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
