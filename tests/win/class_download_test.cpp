@@ -1,0 +1,505 @@
+// ClassDownload on the real WinINet against tests/server/qrv_test_server.py,
+// which CTest starts (its state folder comes in QRV_TEST_SERVER).
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "download/class_download.h"
+#include "download/download_logic.h"
+
+namespace {
+
+std::string ServerDir() {
+  const char* dir = std::getenv("QRV_TEST_SERVER");
+  if (!dir || !*dir) return "";
+  std::string w = std::string("Z:") + dir;
+  for (char& c : w)
+    if (c == '/') c = '\\';
+  return w;
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+void WriteAll(const std::string& path, const std::string& data) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << data;
+}
+
+struct Ports {
+  int http = 0, https = 0, untrusted = 0;
+};
+
+Ports ServerPorts() {
+  Ports p;
+  std::istringstream in(ReadAll(ServerDir() + "\\ports"));
+  in >> p.http >> p.https >> p.untrusted;
+  return p;
+}
+
+// Compares file contents without printing binary bytes.
+::testing::AssertionResult SameBytes(const std::string& got, const std::string& want) {
+  if (got == want) return ::testing::AssertionSuccess();
+  size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  return ::testing::AssertionFailure() << got.size() << " bytes, wanted " << want.size()
+                                       << "; first difference at " << i;
+}
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 7 + 3) % 251);
+  return s;
+}
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> out;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return out;
+  do {
+    const std::string n = fd.cFileName;
+    if (n != "." && n != "..") out.push_back(n);
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return out;
+}
+
+// A fresh empty folder for one test.
+std::string NewFolder() {
+  static int counter = 0;
+  char base[MAX_PATH];
+  GetTempPathA(MAX_PATH, base);
+  const std::string dir = std::string(base) + "qrvdl" + std::to_string(GetCurrentProcessId()) + "_" +
+                          std::to_string(++counter);
+  CreateDirectoryA(dir.c_str(), nullptr);
+  for (const std::string& f : FilesIn(dir)) DeleteFileA((dir + "\\" + f).c_str());
+  return dir;
+}
+
+struct Event {
+  int64_t total, received;
+  int16_t percent;
+  int32_t elapsed;
+  double remaining;
+  int32_t rate;
+};
+
+class Recorder : public ClassDownload::ProgresoReceiver {
+ public:
+  std::vector<Event> events;
+  bool cancel_at_first = false;
+  std::function<void()> inside;
+  void Progreso(int64_t total, int64_t received, int16_t percent, int32_t elapsed, double remaining, int32_t& rate,
+                bool& cancel) override {
+    events.push_back({total, received, percent, elapsed, remaining, rate});
+    rate = -12345;  // has no effect on the download
+    if (cancel_at_first) cancel = true;
+    if (inside) inside();
+  }
+};
+
+class Download : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // The test prefix trusts the test CA: its certificate goes into the
+    // current user's root store, where the chain engine looks for anchors.
+    const std::string der = ReadAll(ServerDir() + "\\ca.der");
+    if (der.empty()) return;
+    HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
+    if (!root) return;
+    CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                     static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    CertCloseStore(root, 0);
+  }
+  void SetUp() override {
+    ASSERT_FALSE(ServerDir().empty()) << "QRV_TEST_SERVER is not set: run through ctest";
+    ports_ = ServerPorts();
+    ASSERT_NE(ports_.http, 0) << "the test server is not running";
+    folder_ = NewFolder();
+    target_ = folder_ + "\\movie.vsi";
+  }
+  // The port goes into Puerto: written into the URL it would stay part of
+  // the host name.
+  void Aim(ClassDownload& d, const std::string& route) const {
+    d.SetURL("http://127.0.0.1/t/" + route);
+    d.SetPuerto(ports_.http);
+  }
+  void AimSecure(ClassDownload& d, int port, const std::string& route) const {
+    d.SetURL("https://localhost/t/" + route);
+    d.SetPuerto(port);
+  }
+  // Only the target itself may be in the folder afterwards.
+  void ExpectNoTemporaryFile() const {
+    for (const std::string& f : FilesIn(folder_)) EXPECT_EQ(f, "movie.vsi") << "left behind: " << f;
+  }
+  Ports ports_;
+  std::string folder_, target_;
+};
+
+const char kOld[] = "OLD VISUALISATION, KEEP ME";
+
+TEST_F(Download, FileModeOutcomesOfEveryServerBehaviour) {
+  struct Case {
+    const char* route;
+    bool error;
+    const char* code;
+    const char* text;
+    long body;  // bytes of the pattern that replace the target; -1: target intact
+  } cases[] = {
+      {"good.bin", false, "200", "OK", 10000},
+      {"good.bin?n=1", false, "200", "OK", 1},
+      {"nolength", false, "200", "OK", 5000},
+      {"redirect", false, "200", "OK", 10000},
+      {"bigheader", false, "200", "OK", 10000},
+      {"drip", false, "200", "OK", 600},
+      {"shorter", false, "200", "OK", 3000},   // bytes past the announced length are dropped
+      {"longer", true, "999", "Ha ocurrido un error durante la descarga.", -1},
+      {"huge", true, "999", "Ha ocurrido un error durante la descarga.", -1},
+      {"reset", true, "999", "Ha ocurrido un error durante la descarga.", -1},
+      {"status/404", true, "404", "Not Found", -1},
+      {"status/500", true, "500", "Internal Server Error", -1},
+      {"status/204", false, "204", "No Content", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    WriteAll(target_, kOld);
+    ClassDownload d;
+    Recorder rec;
+    d.SetReceiver(&rec);
+    Aim(d, c.route);
+    d.SetFichero(target_);
+    d.SetBytesBloqueDescarga(97);
+    d.Descargar(1);
+    EXPECT_EQ(d.HuboError(), c.error);
+    EXPECT_EQ(d.StatusCode(), c.code);
+    EXPECT_EQ(d.StatusText(), c.text);
+    EXPECT_TRUE(SameBytes(ReadAll(target_), c.body < 0 ? std::string(kOld) : Pattern(c.body)));
+    ExpectNoTemporaryFile();
+    for (const Event& e : rec.events) {
+      EXPECT_GE(e.remaining, 0);
+      EXPECT_GE(e.percent, 0);
+    }
+  }
+}
+
+TEST_F(Download, MemoryModeKeepsBodyAndNeverSizesByTheAnnouncement) {
+  struct Case {
+    const char* route;
+    bool error;
+    std::string body;
+  } cases[] = {
+      {"good.bin?n=3000", false, Pattern(3000)},
+      {"nolength", false, Pattern(5000)},
+      {"shorter", false, Pattern(3000)},
+      // Cut short: what arrived, padded with blanks to the announced length.
+      {"longer", false, Pattern(5000) + std::string(3000, ' ')},
+      // 2 GB announced: the padding stops at the bound.
+      {"huge", false, Pattern(5000) + std::string(download::MemoryBody::kPadBound - 5000, ' ')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    ClassDownload d;
+    Aim(d, c.route);
+    d.SetBytesBloqueDescarga(512);
+    d.Descargar(1);
+    EXPECT_EQ(d.HuboError(), c.error);
+    EXPECT_TRUE(SameBytes(d.ContenidoDescargado(), c.body));
+  }
+}
+
+TEST_F(Download, ProgressFiguresOfADrip) {
+  ClassDownload d;
+  Recorder rec;
+  d.SetReceiver(&rec);
+  Aim(d, "drip");
+  d.SetFichero(target_);
+  d.SetBytesBloqueDescarga(3);
+  d.Descargar(1);
+  ASSERT_FALSE(d.HuboError());
+  ASSERT_GE(rec.events.size(), 10u);
+  int64_t last = 0;
+  for (const Event& e : rec.events) {
+    EXPECT_EQ(e.total, 600);
+    EXPECT_GT(e.received, last);
+    EXPECT_EQ(e.received % 3, 0);
+    EXPECT_LE(e.percent, 100);
+    EXPECT_EQ(e.percent, static_cast<int16_t>(download::RoundHalfEven(e.received * 100.0 / 600)));
+    last = e.received;
+  }
+  EXPECT_EQ(rec.events.back().received, 600);
+  EXPECT_EQ(rec.events.back().percent, 100);
+  EXPECT_EQ(rec.events.back().remaining, 0);
+  EXPECT_GE(rec.events.back().elapsed, 1);  // ten steps 100 ms apart
+}
+
+TEST_F(Download, UnknownLengthReportsNoShareAndNoTimeLeft) {
+  ClassDownload d;
+  Recorder rec;
+  d.SetReceiver(&rec);
+  Aim(d, "nolength");
+  d.SetBytesBloqueDescarga(1);
+  d.Descargar(1);
+  ASSERT_FALSE(d.HuboError());
+  ASSERT_FALSE(rec.events.empty());
+  for (const Event& e : rec.events) {
+    EXPECT_EQ(e.total, -1);
+    EXPECT_EQ(e.percent, 0);
+    EXPECT_EQ(e.remaining, 0);
+  }
+}
+
+TEST_F(Download, CancelInTheFirstEventKeepsTheTargetAndRemovesTheTemporaryFile) {
+  WriteAll(target_, kOld);
+  ClassDownload d;
+  Recorder rec;
+  rec.cancel_at_first = true;
+  d.SetReceiver(&rec);
+  Aim(d, "drip");
+  d.SetFichero(target_);
+  d.SetBytesBloqueDescarga(3);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "998");
+  EXPECT_EQ(d.StatusText(), "Descarga cancelada por el usuario.");
+  EXPECT_EQ(rec.events.size(), 1u);
+  EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+  ExpectNoTemporaryFile();
+}
+
+TEST_F(Download, StartingAgainFromInsideProgresoIsRefused) {
+  ClassDownload d;
+  Recorder rec;
+  int inner_calls = 0;
+  rec.inside = [&] {
+    if (inner_calls++) return;
+    d.SetFichero(target_);  // properties may change, but no second download starts
+    d.Descargar(1);
+    EXPECT_TRUE(d.Descargando());
+  };
+  d.SetReceiver(&rec);
+  // a tag of this run, so that the server's count starts at 0
+  const std::string tag = std::to_string(GetCurrentProcessId()) + "x" + std::to_string(GetTickCount());
+  Aim(d, "drip?tag=" + tag);
+  d.SetFichero(target_);
+  d.SetBytesBloqueDescarga(60);
+  d.Descargar(1);
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_FALSE(d.Descargando());
+  EXPECT_TRUE(SameBytes(ReadAll(target_), Pattern(600)));
+  // the server saw the outer request once
+  ClassDownload q;
+  Aim(q, "seen?path=/t/drip%3Ftag%3D" + tag);
+  q.Descargar(1);
+  EXPECT_EQ(q.ContenidoDescargado(), "1");
+}
+
+TEST_F(Download, HeadersOnlyReadsNoBody) {
+  WriteAll(target_, kOld);
+  ClassDownload d;
+  Recorder rec;
+  d.SetReceiver(&rec);
+  Aim(d, "good.bin");
+  d.SetFichero(target_);
+  d.QContentType = true;
+  d.QRawHeaders = true;
+  d.QRawHeadersCrLf = true;
+  d.Descargar(0);
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "200");
+  EXPECT_EQ(d.QContentLengthStr(), "10000");
+  EXPECT_EQ(d.QContentTypeStr(), "application/octet-stream");
+  EXPECT_EQ(d.QRawHeadersStr(), "HTTP/1.0 200 OK");  // NUL-separated: the status line only
+  EXPECT_NE(d.QRawHeadersCrLfStr().find("Content-Length: 10000\r\n"), std::string::npos);
+  EXPECT_TRUE(rec.events.empty());
+  EXPECT_TRUE(d.ContenidoDescargado().empty());
+  EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+  ExpectNoTemporaryFile();
+}
+
+TEST_F(Download, HeaderOfAKilobyteOrMoreStaysEmptyAndExpiresKeepsItsValue) {
+  ClassDownload d;
+  Aim(d, "bigheader");
+  d.QContentType = true;
+  d.QExpires = true;
+  d.SetQExpiresStr("from before");
+  d.Descargar(0);
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_EQ(d.QContentTypeStr(), "");
+  EXPECT_EQ(d.QExpiresStr(), "from before");  // no Expires header: the query fails
+  EXPECT_EQ(d.QContentLengthStr(), "10000");
+}
+
+TEST_F(Download, UrlAndConnectionFailures) {
+  ClassDownload d;
+  d.SetURL("ftp://127.0.0.1/x");
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "001");
+  EXPECT_EQ(d.StatusText(), "URL incorrecta.");
+  EXPECT_EQ(d.Puerto(), 0);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "001");
+
+  // nothing listens on port 1
+  d.SetURL("http://127.0.0.1:1/x");
+  EXPECT_EQ(d.Puerto(), 80);
+  d.SetPuerto(1);
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "005");
+  EXPECT_EQ(d.StatusText(), "Error en InternetSendRequest.");
+  ExpectNoTemporaryFile();
+  EXPECT_FALSE(d.HuboError() && FilesIn(folder_).size() > 0);
+}
+
+TEST_F(Download, FileProblemsEndWithErrorEightAndLoseNothing) {
+  // a folder that does not exist
+  ClassDownload d;
+  Aim(d, "good.bin");
+  d.SetFichero(folder_ + "\\missing\\movie.vsi");
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "008");
+  EXPECT_EQ(d.StatusText(), "No se ha podido crear el fichero de destino.");
+
+  // the target's name is taken by a folder: the move fails, the folder and
+  // what it holds stay, the temporary file goes
+  CreateDirectoryA(target_.c_str(), nullptr);
+  WriteAll(target_ + "\\inside.txt", kOld);
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "008");
+  EXPECT_TRUE(SameBytes(ReadAll(target_ + "\\inside.txt"), kOld));
+  ExpectNoTemporaryFile();
+}
+
+TEST_F(Download, RefusedBodyKeepsTheOldFile) {
+  WriteAll(target_, kOld);
+  ClassDownload d;
+  std::string checked;
+  d.SetComprobarFichero([&](const std::string& path) {
+    checked = ReadAll(path);
+    return checked.rfind("<!DOCTYPE", 0) != 0;
+  });
+  Aim(d, "html");
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "997");
+  EXPECT_NE(checked.find("hotel network"), std::string::npos);
+  EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+  ExpectNoTemporaryFile();
+  Aim(d, "good.bin");
+  d.Descargar(1);
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_TRUE(SameBytes(ReadAll(target_), Pattern(10000)));
+}
+
+TEST_F(Download, OrphanedTemporaryFilesOfEarlierRunsAreRemoved) {
+  WriteAll(folder_ + "\\Qrv1A2B.tmp", "left by a killed download");
+  WriteAll(folder_ + "\\Qrv9.tmp", "still being written");
+  HANDLE busy = CreateFileA((folder_ + "\\Qrv9.tmp").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(busy, INVALID_HANDLE_VALUE);
+  WriteAll(folder_ + "\\other.tmp", "not ours");
+  ClassDownload d;
+  Aim(d, "good.bin");
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_FALSE(d.HuboError());
+  CloseHandle(busy);
+  std::vector<std::string> files = FilesIn(folder_);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"Qrv9.tmp", "movie.vsi", "other.tmp"}));
+}
+
+TEST_F(Download, PropertyRules) {
+  ClassDownload d;
+  EXPECT_EQ(d.BytesBloqueDescarga(), 512);
+  EXPECT_TRUE(d.QContentLength);
+  d.SetFichero("  C:\\x\\y.vsi  ");
+  EXPECT_EQ(d.Fichero(), "C:\\x\\y.vsi");
+  d.SetURL("HTTPS://Host/a");
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_EQ(d.Puerto(), 443);
+  d.SetPuerto(8443);
+  EXPECT_EQ(d.Puerto(), 8443);
+}
+
+TEST_F(Download, ZeroBlockSizeReadsNothing) {
+  ClassDownload d;
+  Aim(d, "good.bin");
+  d.SetFichero(target_);
+  d.SetBytesBloqueDescarga(0);
+  d.Descargar(1);
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_TRUE(SameBytes(ReadAll(target_), ""));
+  ExpectNoTemporaryFile();
+}
+
+TEST_F(Download, FileWithoutAFolderGoesToTheCurrentDirectory) {
+  char old_dir[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, old_dir);
+  SetCurrentDirectoryA(folder_.c_str());
+  ClassDownload d;
+  Aim(d, "good.bin");
+  d.SetFichero("movie.vsi");
+  d.Descargar(1);
+  SetCurrentDirectoryA(old_dir);
+  EXPECT_FALSE(d.HuboError());
+  EXPECT_TRUE(SameBytes(ReadAll(target_), Pattern(10000)));
+  ExpectNoTemporaryFile();
+}
+
+TEST_F(Download, HttpsWithATrustedCertificateSucceeds) {
+  ASSERT_NE(ports_.https, 0);
+  ClassDownload d;
+  AimSecure(d, ports_.https, "good.bin");
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_FALSE(d.HuboError()) << d.StatusCode() << " " << d.StatusText();
+  EXPECT_TRUE(SameBytes(ReadAll(target_), Pattern(10000)));
+}
+
+TEST_F(Download, HttpsWithAnUntrustedCertificateFails) {
+  ASSERT_NE(ports_.untrusted, 0);
+  WriteAll(target_, kOld);
+  ClassDownload d;
+  AimSecure(d, ports_.untrusted, "good.bin");
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "005");
+  EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+  ExpectNoTemporaryFile();
+}
+
+TEST_F(Download, HttpsRedirectToPlainHttpIsRefused) {
+  WriteAll(target_, kOld);
+  ClassDownload d;
+  AimSecure(d, ports_.https, "to-http");
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_TRUE(d.HuboError());
+  EXPECT_EQ(d.StatusCode(), "005");
+  EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+  ExpectNoTemporaryFile();
+}
+
+}  // namespace
