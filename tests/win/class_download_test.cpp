@@ -79,16 +79,30 @@ std::vector<std::string> FilesIn(const std::string& folder) {
   return out;
 }
 
-// A fresh empty folder for one test.
+// A new empty folder for one test: a name no earlier run has used.
 std::string NewFolder() {
-  static int counter = 0;
   char base[MAX_PATH];
   GetTempPathA(MAX_PATH, base);
-  const std::string dir = std::string(base) + "qrvdl" + std::to_string(GetCurrentProcessId()) + "_" +
-                          std::to_string(++counter);
-  CreateDirectoryA(dir.c_str(), nullptr);
-  for (const std::string& f : FilesIn(dir)) DeleteFileA((dir + "\\" + f).c_str());
-  return dir;
+  for (unsigned n = GetTickCount();; ++n) {
+    const std::string dir = std::string(base) + "qrvdl" + std::to_string(GetCurrentProcessId()) + "_" +
+                            std::to_string(n);
+    if (CreateDirectoryA(dir.c_str(), nullptr)) return dir;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return dir;
+  }
+}
+
+// Removes a test's folder and what it holds (one level of sub-folders).
+void RemoveFolder(const std::string& dir) {
+  for (const std::string& f : FilesIn(dir)) {
+    const std::string p = dir + "\\" + f;
+    if (GetFileAttributesA(p.c_str()) & FILE_ATTRIBUTE_DIRECTORY) {
+      for (const std::string& g : FilesIn(p)) DeleteFileA((p + "\\" + g).c_str());
+      RemoveDirectoryA(p.c_str());
+    } else {
+      DeleteFileA(p.c_str());
+    }
+  }
+  RemoveDirectoryA(dir.c_str());
 }
 
 struct Event {
@@ -133,6 +147,7 @@ class Download : public ::testing::Test {
     folder_ = NewFolder();
     target_ = folder_ + "\\movie.vsi";
   }
+  void TearDown() override { RemoveFolder(folder_); }
   // The port goes into Puerto: written into the URL it would stay part of
   // the host name.
   void Aim(ClassDownload& d, const std::string& route) const {
