@@ -18,7 +18,8 @@ if [ -z "${QRV_ARCH:-}" ]; then
 fi
 case "$QRV_ARCH" in
   win32)
-    QRV_WINE=wine; QRV_WINESERVER=wineserver; QRV_WIN_BUILD=build/win; QRV_DIST=dist
+    # Debian's wrappers: they pick the 32-bit loader and the matching server.
+    QRV_WINE=/usr/bin/wine; QRV_WINESERVER=/usr/bin/wineserver; QRV_WIN_BUILD=build/win; QRV_DIST=dist
     unset WINELOADER WINESERVER ;;
   win64)
     # The 64-bit loader and server, called directly: the wrappers would pick
