@@ -253,7 +253,7 @@ TEST_F(Download, ProgressFiguresOfADrip) {
     EXPECT_GT(e.received, last);
     EXPECT_EQ(e.received % 3, 0);
     EXPECT_LE(e.percent, 100);
-    EXPECT_EQ(e.percent, static_cast<int16_t>(download::RoundHalfEven(e.received * 100.0 / 600)));
+    EXPECT_EQ(e.percent, static_cast<int16_t>(download::RoundHalfEven(static_cast<double>(e.received) * 100.0 / 600)));
     last = e.received;
   }
   EXPECT_EQ(rec.events.back().received, 600);

@@ -107,7 +107,7 @@ Progress ComputeProgress(int64_t length, int64_t received, uint32_t elapsed_ms) 
   p.SegundosTranscurridos = Clamped<int32_t>(RoundHalfEven(seconds));
   double remaining = 0;
   if (length >= 0) {
-    if (length > 0) p.Porcentaje = Clamped<int16_t>(RoundHalfEven(static_cast<double>(received) * 100.0 / length));
+    if (length > 0) p.Porcentaje = Clamped<int16_t>(RoundHalfEven(static_cast<double>(received) * 100.0 / static_cast<double>(length)));
     if (rate > 0) remaining = static_cast<double>(length) / rate - seconds;
   }
   if (remaining < 0) remaining = 0;

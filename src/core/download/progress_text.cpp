@@ -24,7 +24,7 @@ namespace download {
 
 std::string FormatRate(long bytes_per_second, char decimal) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.2f Kbps", bytes_per_second / 1024.0);
+  std::snprintf(buf, sizeof buf, "%.2f Kbps", static_cast<double>(bytes_per_second) / 1024.0);
   std::string out = buf;
   const size_t dot = out.find('.');
   if (dot != std::string::npos) out[dot] = decimal;
