@@ -19,13 +19,18 @@
 
 namespace {
 
-std::string ServerDir() {
-  const char* dir = std::getenv("QRV_TEST_SERVER");
-  if (!dir || !*dir) return "";
-  std::string w = std::string("Z:") + dir;
+// A Unix path as Wine's drive Z: shows it.
+std::string WinePath(const std::string& unix_path) {
+  std::string w = "Z:" + unix_path;
   for (char& c : w)
     if (c == '/') c = '\\';
   return w;
+}
+
+std::string ServerDir() {
+  const char* dir = std::getenv("QRV_TEST_SERVER");
+  if (!dir || !*dir) return "";
+  return WinePath(dir);
 }
 
 std::string ReadAll(const std::string& path) {
@@ -442,6 +447,19 @@ TEST_F(Download, OrphanedTemporaryFilesOfEarlierRunsAreRemoved) {
   std::vector<std::string> files = FilesIn(folder_);
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"Qrv9.tmp", "movie.vsi", "other.tmp"}));
+}
+
+// The site's file names may hold blanks: the request must still find them.
+TEST_F(Download, SiteFileWithABlankInItsName) {
+  ClassDownload d;
+  d.SetURL("http://127.0.0.1/VelmaraScreensaver/DWN/lava lamp.exe");
+  d.SetPuerto(ports_.http);
+  d.SetFichero(target_);
+  d.Descargar(1);
+  EXPECT_FALSE(d.HuboError()) << d.StatusCode() << " " << d.StatusText();
+  const std::string got = ReadAll(target_);
+  EXPECT_TRUE(SameBytes(got, ReadAll(WinePath(std::string(QRV_SOURCE_DIR) + "/site/VelmaraScreensaver/DWN/lava lamp.exe"))));
+  EXPECT_GT(got.size(), 1000u);
 }
 
 TEST_F(Download, PropertyRules) {
