@@ -63,6 +63,13 @@ if [ "$have_arch" = 0 ] || [ ${#need_install[@]} -gt 0 ] || [ ! -f "$rl_dir/CMak
   fi
 fi
 
+# Optional: the download site's browser check runs in Debian's chromium and is
+# skipped without it, so a failed install does not stop the setup.
+if ! command -v chromium >/dev/null 2>&1; then
+  $SUDO apt-get install -y -qq --no-install-recommends chromium >/dev/null 2>&1 ||
+    echo "setup: chromium not installed; the site's browser check will be skipped"
+fi
+
 # rlottie source, with Debian's patches applied (apt-get source applies them).
 if [ ! -f "$rl_dir/CMakeLists.txt" ]; then
   tmp=$(mktemp -d)

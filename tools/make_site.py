@@ -708,7 +708,7 @@ the screensaver picks it up from the clipboard.</p>
 """ % "\n".join(rows)
 
 
-def build(sitedir, vsi2png):
+def build(sitedir, vsi2png, verbose=False):
     vis = os.path.join(sitedir, "VelmaraScreensaver")
     dwn, img = os.path.join(vis, "DWN"), os.path.join(vis, "img")
     os.makedirs(dwn, exist_ok=True)
@@ -725,7 +725,8 @@ def build(sitedir, vsi2png):
         if vsi2png:
             subprocess.run([vsi2png, exe, str(still_frame(movie)), "%dx%d" % (STILL_W, STILL_H), png,
                             "--bg", "0b0718"], check=True)
-        print("%-14s %s  %7d bytes" % (name, encode_name(name), len(data)))
+        if verbose:
+            print("%-14s %s  %7d bytes" % (name, encode_name(name), len(data)))
         entries.append((name, encode_name(name), blurb, "img/" + os.path.basename(png), "DWN/" + name + ".exe"))
     with open(os.path.join(vis, "index.html"), "w", encoding="utf-8") as f:
         f.write(page(entries))
@@ -746,7 +747,7 @@ def main(argv):
         vsi2png = args[1]
         args = args[2:]
     sitedir = args[0] if args else os.path.join(ROOT, "site")
-    build(sitedir, vsi2png)
+    build(sitedir, vsi2png, verbose=True)
     return 0
 
 
