@@ -7,6 +7,10 @@
 
 namespace Module1 {
 
+std::string DownloadURL;
+std::string DownloadFile;
+std::string DownloadSite;
+std::string DownloadTitle;
 int16_t CodeNumber = 0;
 std::string CodeChar;
 

@@ -10,6 +10,13 @@
 
 namespace Module1 {
 
+// The download hand-over: set by the code form, read and emptied by the
+// progress dialog.
+extern std::string DownloadURL;
+extern std::string DownloadFile;
+extern std::string DownloadSite;
+extern std::string DownloadTitle;
+
 // One step of the decoding, with the two module variables it works on.
 extern int16_t CodeNumber;
 extern std::string CodeChar;

@@ -13,6 +13,13 @@ namespace {
 // block is a buffer in memory.
 constexpr int32_t kMaxBlock = 1024 * 1024;
 
+// Pending window messages run between blocks at most this often (see
+// DoEventsEvery).
+constexpr unsigned kPumpIntervalMs = 10;
+
+// The most that one call to WinINet fetches for later blocks.
+constexpr int32_t kReadAhead = 16 * 1024;
+
 // The temporary file's prefix; the platform uses its first three characters.
 constexpr char kTempPrefix[] = "QrvBlq";
 
@@ -45,6 +52,30 @@ bool WriteAll(HANDLE file, const char* data, DWORD n) {
   }
   return true;
 }
+
+// Collects small writes into larger ones: a system call per 3-byte block
+// would cost more than the block.
+class WriteBuffer {
+ public:
+  explicit WriteBuffer(HANDLE file) : file_(file) {}
+  bool Write(const char* data, DWORD n) {
+    if (buf_.size() + n > kSize && !Flush()) return false;
+    if (n >= kSize) return WriteAll(file_, data, n);
+    buf_.append(data, n);
+    return true;
+  }
+  bool Flush() {
+    if (buf_.empty()) return true;
+    const bool ok = WriteAll(file_, buf_.data(), static_cast<DWORD>(buf_.size()));
+    buf_.clear();
+    return ok;
+  }
+
+ private:
+  static constexpr size_t kSize = 64 * 1024;
+  HANDLE file_;
+  std::string buf_;
+};
 
 // Temporary files of earlier downloads in this folder that ended without
 // cleaning up (the process was killed). A file still open by a running
@@ -259,22 +290,40 @@ void ClassDownload::Descargar(const long& TipoAccion) {
   };
 
   const int32_t block = std::max<int32_t>(0, std::min(BytesBloqueDescarga_, kMaxBlock));
-  std::vector<char> buffer(static_cast<size_t>(std::max<int32_t>(block, 1)));
+  // Blocks are carved from what WinINet already holds: one call fetches all
+  // the bytes that are ready (up to kReadAhead), never waiting for more than
+  // one block, as a read of one block would. Each block still raises its
+  // event and gives its chance to cancel. A call per 3-byte block costs
+  // about 0.2 ms under Wine, a minute for one MiB.
+  std::vector<char> ahead(static_cast<size_t>(std::max<int32_t>(block, kReadAhead)));
+  size_t ahead_pos = 0, ahead_len = 0;
+  WriteBuffer out(file.get());
   const DWORD t0 = GetTickCount();
   int64_t received = 0;
   bool read_ok = true;
   DWORD count = static_cast<DWORD>(block);
   while (read_ok && count != 0 && !cancelar_) {
-    count = 0;
-    read_ok = InternetReadFile(hPeticion.get(), buffer.data(), static_cast<DWORD>(block), &count) != FALSE;
+    if (ahead_pos == ahead_len) {
+      ahead_pos = ahead_len = 0;
+      DWORD ready = 0;
+      if (!InternetQueryDataAvailable(hPeticion.get(), &ready, 0, 0)) ready = 0;
+      DWORD ask = std::min<DWORD>(ready, static_cast<DWORD>(ahead.size()));
+      ask = std::max<DWORD>(ask - ask % static_cast<DWORD>(std::max(block, 1)), static_cast<DWORD>(block));
+      DWORD got = 0;
+      read_ok = InternetReadFile(hPeticion.get(), ahead.data(), ask, &got) != FALSE;
+      ahead_len = got;
+    }
+    count = static_cast<DWORD>(std::min<size_t>(static_cast<size_t>(block), ahead_len - ahead_pos));
     if (!read_ok || count == 0) break;
+    const char* data = ahead.data() + ahead_pos;
+    ahead_pos += count;
     if (to_file) {
       // Bytes past the announced length are not part of the answer.
       DWORD keep = count;
       if (length >= 0 && received + count > length) keep = static_cast<DWORD>(std::max<int64_t>(0, length - received));
-      if (!WriteAll(file.get(), buffer.data(), keep)) return fail(download::kErrFile);
+      if (!out.Write(data, keep)) return fail(download::kErrFile);
     } else {
-      body.Append(buffer.data(), count);
+      body.Append(data, count);
     }
     received += count;
     const download::Progress p = download::ComputeProgress(length, received, GetTickCount() - t0);
@@ -285,8 +334,9 @@ void ClassDownload::Descargar(const long& TipoAccion) {
                           p.SegundosRestantes, rate, cancel);
       cancelar_ = cancel;
     }
-    DoEvents();
+    DoEventsEvery(kPumpIntervalMs);
   }
+  if (to_file && !out.Flush()) return fail(download::kErrFile);
 
   if (to_file) {
     const bool flushed = FlushFileBuffers(file.get()) != FALSE;

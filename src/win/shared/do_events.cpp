@@ -13,3 +13,11 @@ void DoEvents() {
     DispatchMessageA(&msg);
   }
 }
+
+void DoEventsEvery(unsigned interval_ms) {
+  static DWORD last = 0;
+  const DWORD now = GetTickCount();
+  if (now - last < interval_ms) return;
+  last = now;
+  DoEvents();
+}
