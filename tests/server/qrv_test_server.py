@@ -18,6 +18,7 @@ Besides the static files of --site, /t/ routes misbehave on purpose:
     /t/huge              announces 2000000000, sends 5000, closes
     /t/reset             announces 10000, sends 4000, resets the connection
     /t/drip              600 bytes in steps of 60, 100 ms apart
+    /t/slow/PATH         the file PATH (as /t/file/) in steps of 1 KiB, 50 ms apart
     /t/status/NNN        that status with a short text body (204 without)
     /t/redirect          302 to /t/good.bin
     /t/to-http           302 to the plain HTTP port's /t/good.bin
@@ -139,14 +140,22 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             body = (b"<!DOCTYPE html><html><head><title>Sign in</title></head>"
                     b"<body><h1>Welcome to the hotel network</h1><p>Please sign in.</p></body></html>\n")
             return self.reply(200, body, len(body), "text/html")
-        if r.startswith("file/"):
+        if r.startswith("file/") or r.startswith("slow/"):
+            slow = r.startswith("slow/")
             base = Handler.files or Handler.site
             path = os.path.realpath(os.path.join(base, urllib.parse.unquote(r[5:])))
             if not path.startswith(os.path.realpath(base) + os.sep) or not os.path.isfile(path):
                 return self.reply(404, b"no\n", 3, "text/plain")
             with open(path, "rb") as f:
                 body = f.read()
-            return self.reply(200, body, len(body))
+            if not slow:
+                return self.reply(200, body, len(body))
+            self.reply(200, b"", len(body))
+            for k in range(0, len(body), 1024):
+                self.wfile.write(body[k:k + 1024])
+                self.wfile.flush()
+                time.sleep(0.05)
+            return None
         if r == "seen":
             path = q.get("path", [""])[0]
             with SEEN_LOCK:

@@ -172,12 +172,11 @@ void FrmDownload::SetLabel(int id, const std::string& text) {
   if (text == current) return;  // an unchanged text costs nothing
   SetWindowTextA(label, text.c_str());
   // A transparent label does not clear its old text: repaint the background
-  // under it.
+  // under it, then the label over it, in that order and at once.
   RECT r;
   GetWindowRect(label, &r);
   MapWindowPoints(nullptr, dlg_, reinterpret_cast<POINT*>(&r), 2);
-  InvalidateRect(dlg_, &r, TRUE);
-  InvalidateRect(label, nullptr, TRUE);
+  RedrawWindow(dlg_, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_ERASENOW | RDW_UPDATENOW);
 }
 
 void FrmDownload::SetBarEnd(int x1_twips) {
