@@ -17,7 +17,7 @@ Besides the static files of --site, /t/ routes misbehave on purpose:
     /t/shorter           announces 3000, sends 5000
     /t/huge              announces 2000000000, sends 5000, closes
     /t/reset             announces 10000, sends 4000, resets the connection
-    /t/drip              600 bytes in steps of 60, 100 ms apart
+    /t/drip              600 bytes in steps of 60, 100 ms apart (?nolength=1: unannounced)
     /t/slow/PATH         the file PATH (as /t/file/) in steps of 1 KiB, 50 ms apart
     /t/status/NNN        that status with a short text body (204 without)
     /t/redirect          302 to /t/good.bin
@@ -115,7 +115,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return None
         if r == "drip":
             body = pattern(600)
-            self.reply(200, b"", 600)
+            self.reply(200, b"", None if "nolength" in q else 600)
             for k in range(0, 600, 60):
                 self.wfile.write(body[k:k + 60])
                 self.wfile.flush()
