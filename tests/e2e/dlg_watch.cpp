@@ -1,9 +1,10 @@
 // Watches the download dialog from outside, as a user's eyes would, and
 // writes every change to stdout: "MS what text", MS = milliseconds since the
-// watch began. dlg_watch SECONDS [--ok] [--poll MS]
+// watch began. dlg_watch SECONDS [--ok] [--no] [--poll MS]
 //   caption/message/percent/elapsed/remaining/rate  a label or the caption changed
 //   cancel_button X Y   screen centre of the Cancel button (once)
-//   msgbox TEXT         the result message box; with --ok it is answered
+//   msgbox TEXT         a message box titled "Download Visualisations"; with
+//                       --ok it is answered OK, with --no a Yes/No one No
 //   closed              the dialog has gone (the watch ends)
 #include <windows.h>
 
@@ -41,10 +42,11 @@ std::string Text(HWND h) {
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
   const DWORD limit = static_cast<DWORD>(std::atoi(argv[1])) * 1000;
-  bool answer = false;
+  bool answer = false, no = false;
   DWORD poll = 5;
   for (int i = 2; i < argc; ++i) {
     if (std::strcmp(argv[i], "--ok") == 0) answer = true;
+    if (std::strcmp(argv[i], "--no") == 0) no = true;
     if (std::strcmp(argv[i], "--poll") == 0 && i + 1 < argc) poll = static_cast<DWORD>(std::atoi(argv[++i]));
   }
   const DWORD t0 = GetTickCount();
@@ -69,7 +71,7 @@ int main(int argc, char** argv) {
         std::printf("%lu cancel_button %ld %ld\n", ms, (r.left + r.right) / 2, (r.top + r.bottom) / 2);
         told_button = true;
       }
-    } else if (seen && !g_box) {
+    } else if (seen && !g_box && !no) {
       std::printf("%lu closed\n", ms);
       std::fflush(stdout);
       return 0;
@@ -77,7 +79,11 @@ int main(int argc, char** argv) {
     if (g_box && !told_box) {
       std::printf("%lu msgbox %s\n", ms, Text(GetDlgItem(g_box, 0xFFFF)).c_str());
       told_box = true;
-      if (answer) PostMessageA(g_box, WM_COMMAND, IDOK, 0);
+      if (no && GetDlgItem(g_box, IDNO)) {
+        PostMessageA(g_box, WM_COMMAND, IDNO, 0);
+      } else if (answer) {
+        PostMessageA(g_box, WM_COMMAND, IDOK, 0);
+      }
     }
     if (!g_box) told_box = false;
     std::fflush(stdout);

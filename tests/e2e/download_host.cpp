@@ -4,6 +4,9 @@
 // exists afterwards, 1 when not.
 //   download_host --engine URL FILE BLOCK   runs ClassDownload alone (no
 //   dialog) and prints "ms bytes status" to engine.txt beside FILE.
+//   download_host --form   opens the download-code form as the settings
+//   dialog's "Get More" does, and writes the name it hands back to the
+//   list rebuild into rebuilt.txt in the program's folder.
 #include <windows.h>
 
 #include <string>
@@ -14,6 +17,7 @@
 #include "download/class_download.h"
 #include "download/code_entry.h"
 #include "download/frm_download.h"
+#include "download/frm_visualizations.h"
 #include "shared/files.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -35,6 +39,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       std::fclose(f);
     }
     return d.HuboError() ? 1 : 0;
+  }
+  if (__argc == 2 && std::string(__argv[1]) == "--form") {
+    ShowFrmVisualizations(nullptr, [](const std::string& decoded) {
+      const std::string out = Module1::ProgramFolder() + "\\rebuilt.txt";
+      if (FILE* f = std::fopen(out.c_str(), "w")) {
+        std::fprintf(f, "%s\n", decoded.c_str());
+        std::fclose(f);
+      }
+    });
+    return 0;
   }
   if (__argc < 3) return 2;
   Module1::DownloadURL = __argv[1];
