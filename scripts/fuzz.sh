@@ -25,6 +25,6 @@ status=0
   -print_final_stats=1 "$build/corpus" "$root/fuzz/corpus" >"$build/fuzz.log" 2>&1 || status=$?
 grep -E '^(stat::|SUMMARY|==[0-9]+==ERROR|artifact_prefix)' "$build/fuzz.log" || true
 echo "-- undefined behaviour reported (distinct places):"
-grep -o '[^ ]*: runtime error: .*' "$build/fuzz.log" | sed 's|.*/third_party/||; s|^[^ ]*/src/core/|src/core/|' |
+grep -o '[^ ]*: runtime error: .*' "$build/fuzz.log" | sed 's|.*/third_party/||; s|.*/rlottie-patched/|rlottie/|; s|^[^ ]*/src/core/|src/core/|' |
   awk -F'runtime error: ' '{ m = $2; gsub(/-?[0-9][0-9.e+]*/, "N", m); print $1 "runtime error: " m }' | sort | uniq -c || true
 exit "$status"

@@ -10,7 +10,7 @@ pkgs=(cmake ninja-build g++ make pkg-config python3
       g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
       wine wine32:i386 xvfb xdotool imagemagick x11-utils
       googletest libgtest-dev libbenchmark-dev rapidjson-dev libstb-dev
-      clang libclang-rt-14-dev dpkg-dev
+      clang libclang-rt-14-dev dpkg-dev patch
       timidity sox freepats)
 
 need_install=()
