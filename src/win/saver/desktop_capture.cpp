@@ -27,7 +27,11 @@ Picture PictureFromBitmap(HBITMAP bitmap) {
   BITMAP info{};
   if (!bitmap || !GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return pic;
   BITMAPINFO bmi = TopDownBitmapInfo(info.bmWidth, info.bmHeight);
-  pic.pixels.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  try {
+    pic.pixels.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  } catch (...) {
+    return pic;  // no memory for the pixels: the capture fails, the built-in picture stays
+  }
   HDC screen = GetDC(nullptr);
   const int lines = GetDIBits(screen, bitmap, 0, info.bmHeight, pic.pixels.data(), &bmi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);

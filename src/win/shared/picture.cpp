@@ -2,6 +2,8 @@
 
 #include <stb/stb_image.h>
 
+#include <memory>
+
 BITMAPINFO TopDownBitmapInfo(int width, int height) {
   BITMAPINFO bmi{};
   bmi.bmiHeader.biSize = sizeof bmi.bmiHeader;
@@ -23,17 +25,22 @@ Picture LoadPictureResource(int id) {
   const void* data = mem ? LockResource(mem) : nullptr;
   if (!data || size == 0) return pic;
   int w = 0, h = 0, comp = 0;
-  unsigned char* rgba = stbi_load_from_memory(static_cast<const unsigned char*>(data), static_cast<int>(size), &w,
-                                              &h, &comp, 4);
+  // The decoded pixels are freed however this ends.
+  const std::unique_ptr<unsigned char, void (*)(void*)> rgba(
+      stbi_load_from_memory(static_cast<const unsigned char*>(data), static_cast<int>(size), &w, &h, &comp, 4),
+      stbi_image_free);
   if (!rgba) return pic;
+  try {
+    pic.pixels.resize(static_cast<size_t>(w) * h);
+  } catch (...) {
+    return Picture{};  // no memory for the copy: no picture
+  }
   pic.width = w;
   pic.height = h;
-  pic.pixels.resize(static_cast<size_t>(w) * h);
   for (size_t i = 0; i < pic.pixels.size(); ++i) {
-    const unsigned char* p = rgba + i * 4;
+    const unsigned char* p = rgba.get() + i * 4;
     pic.pixels[i] = (uint32_t(p[3]) << 24) | (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
   }
-  stbi_image_free(rgba);
   return pic;
 }
 
