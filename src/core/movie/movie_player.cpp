@@ -72,10 +72,12 @@ inline uint32_t AverageUp(uint32_t a, uint32_t b) {
 
 // ---- Engine and render thread ----
 
-// The renderer's movie and the buffers it draws into. Each frame's geometry
-// is measured (see Extent) before it is rasterized.
+// The renderer's two copies of a movie and the buffers it draws into. The
+// second copy only measures each frame's geometry (see Extent) before the
+// first one rasterizes it: the tree a copy describes a frame with points into
+// paths that its next render frees.
 struct MovieEngine {
-  std::unique_ptr<rlottie::Animation> animation;
+  std::unique_ptr<rlottie::Animation> animation, probe;
   size_t movie_w = 0, movie_h = 0;
   std::vector<float> extents;     // per frame, in movie units; < 0 until measured
   std::vector<uint32_t> render;   // what the renderer drew (maybe half size)
@@ -106,7 +108,7 @@ float MovieEngine::Extent(size_t f) {
     if (!p) return;
     for (size_t i = 0; i < floats; ++i) take(std::fabs(p[i]) + pad);
   };
-  const LOTLayerNode* root = animation->renderTree(f, movie_w, movie_h);
+  const LOTLayerNode* root = probe->renderTree(f, movie_w, movie_h);
   std::vector<const LOTLayerNode*> pending{root};
   while (!pending.empty()) {
     const LOTLayerNode* layer = pending.back();
@@ -385,7 +387,8 @@ bool MoviePlayer::LoadMovieData(const std::string& bytes) {
   try {
     auto engine = std::make_shared<MovieEngine>();
     engine->animation = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
-    if (!engine->animation) return false;
+    engine->probe = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
+    if (!engine->animation || !engine->probe) return false;
     size_t w = 0, h = 0;
     engine->animation->size(w, h);
     if (w == 0 || h == 0) return false;
