@@ -2,6 +2,9 @@
 # Builds the Lottie fuzzer (clang, libFuzzer, ASan, UBSan) and runs it.
 #   scripts/fuzz.sh [seconds]      default 60
 #   QRV_FUZZ_JOBS=N                N fuzzing processes side by side (default 1)
+#   QRV_FUZZ_TIMEOUT=S             an input running longer counts as a hang
+#                                  (default 5; the clock is wall time, so give
+#                                  a machine that is busy with other work more)
 # New inputs gather in build/fuzz/corpus (shared by the processes); inputs
 # that crash, hang or run out of memory are written to build/fuzz/artifacts/.
 # The renderer's own undefined arithmetic does not stop the run: its distinct
@@ -13,6 +16,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
 jobs=${QRV_FUZZ_JOBS:-1}
+timeout=${QRV_FUZZ_TIMEOUT:-5}
 build=${QRV_FUZZ_BUILD:-$root/build/fuzz}
 
 cmake -S "$root" -B "$build" -G Ninja -DQRV_FUZZ=ON -DQRV_SANITIZE=OFF \
@@ -28,7 +32,7 @@ i=0
 while [ "$i" -lt "$jobs" ]; do
   log="$build/fuzz.log"; [ "$i" = 0 ] || log="$build/fuzz-$i.log"
   "$build/fuzz/lottie_fuzz" \
-    -max_total_time="$seconds" -timeout=5 -rss_limit_mb=2048 -max_len=65536 -seed=$((i + 1))$$ \
+    -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=2048 -max_len=65536 -seed=$((i + 1))$$ \
     -dict="$root/fuzz/lottie.dict" -artifact_prefix="$build/artifacts/" \
     -print_final_stats=1 "$build/corpus" "$root/fuzz/corpus" >"$log" 2>&1 &
   pids="$pids $!"
