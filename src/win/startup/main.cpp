@@ -5,6 +5,7 @@
 #include "saver/frm_app.h"
 #include "saver/frm_preview.h"
 #include "settings_dialog/frm_properties.h"
+#include "shared/message_pump.h"
 #include "startup/command_line.h"
 
 namespace {
@@ -17,11 +18,7 @@ int RunPreview(const std::string& command_text) {
   FrmPreview preview;
   if (!preview.Load()) return 1;
   preview.EmbedInto(parent);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  RunMessageLoop();
   return 0;
 }
 }  // namespace
