@@ -144,7 +144,14 @@ INT_PTR Dialog::Route(UINT msg, WPARAM wp, LPARAM lp) {
     default: {
       bool handled = false;
       const INT_PTR result = OnMessage(msg, wp, lp, handled);
-      return handled ? result : FALSE;
+      if (!handled) return FALSE;
+      // These few give their result as the procedure's return value; every
+      // other message hands it over through DWLP_MSGRESULT.
+      const bool direct = (msg >= WM_CTLCOLORMSGBOX && msg <= WM_CTLCOLORSTATIC) || msg == WM_COMPAREITEM ||
+                          msg == WM_VKEYTOITEM || msg == WM_CHARTOITEM || msg == WM_QUERYDRAGICON;
+      if (direct) return result;
+      SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+      return TRUE;
     }
   }
 }

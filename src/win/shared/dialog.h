@@ -51,9 +51,9 @@ class Dialog {
   // Keyboard shortcuts of the dialog, before IsDialogMessage sees the
   // message. Return true when the message was used.
   virtual bool PreTranslateMessage(MSG& /*msg*/) { return false; }
-  // Any other message. Set `handled` to give the dialog manager `result`
-  // (the value the message itself returns: a brush for WM_CTLCOLOR*, TRUE for
-  // WM_SETCURSOR and so on).
+  // Any other message. Set `handled` and return the message's own result
+  // (a brush for WM_CTLCOLOR*, TRUE for WM_SETCURSOR and so on); the base
+  // hands it to the dialog manager the way that message needs.
   virtual INT_PTR OnMessage(UINT /*msg*/, WPARAM /*wp*/, LPARAM /*lp*/, bool& handled) {
     handled = false;
     return 0;

@@ -25,9 +25,14 @@ int RunPreview(const std::string& command_text) {
 
 int Main(const std::string& args) {
   switch (ParseRunMode(args)) {
-    case RunMode::Configure:
-      ShowFrmProperties();
-      return 0;
+    case RunMode::Configure: {
+      // "/c:<hwnd>": the window that asked owns the dialog, so that it opens
+      // in front of it; no number, or no such window, and it opens unowned.
+      bool has_digits = false;
+      const int32_t handle = ParseParentHandle(CommandText(args), &has_digits);
+      HWND owner = reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
+      return ShowFrmProperties(has_digits && IsWindow(owner) ? owner : nullptr);
+    }
     case RunMode::Preview:
       return RunPreview(CommandText(args));
     case RunMode::Run:
