@@ -22,13 +22,23 @@ click() {
   IFS=, read -r x y w h <<<"$r"
   xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
 }
-# click_item NAME INDEX: clicks row INDEX of a list box (rows from its font).
+# click_item NAME INDEX [COUNT]: clicks (COUNT times: 2 is a double-click)
+# the row of item INDEX, which must be in view.
 click_item() {
-  local r; r=$(ctl_field "$1" rect)
+  local line r top rowh
+  line=$(ctl "$1"); r=$(field "$line" rect); top=$(field "$line" top); rowh=$(field "$line" rowh)
   IFS=, read -r x y w h <<<"$r"
-  xdotool mousemove $((x + 20)) $((y + 3 + ROW_H * $2 + ROW_H / 2)) click --repeat "${3:-1}" --delay 80 1
+  xdotool mousemove $((x + 20)) $((y + 2 + rowh * ($2 - top) + rowh / 2)) click --repeat "${3:-1}" --delay 60 1
 }
-dialog_up() { window_named "^$DLG\$"; }
+dialog_up() { xdotool search --onlyvisible --name "^$DLG\$" >/dev/null 2>&1; }
+# click_button CAPTION ID: a real click on the control ID of window CAPTION
+# (a message box's Yes is 6, No 7, OK 1).
+click_button() {
+  local r; r=$(field "$(probe dump "$1" | grep -E "^id=$2 " | head -1)" rect)
+  [ -n "$r" ] || fail "no control $2 in '$1'"
+  IFS=, read -r x y w h <<<"$r"
+  xdotool mousemove $((x + w / 2)) $((y + h / 2)) click 1
+}
 # msgbox_text TITLE: the text of an open message box titled TITLE.
 msgbox_text() { probe dump "$1" | grep -E '^id=65535 class=Static' | head -1 | sed 's/.* text=//'; }
 msgbox_is() { [ "$(msgbox_text "$1")" = "$2" ]; }
@@ -59,4 +69,8 @@ open_dialog() {
   wait_until 10 probe_ready || fail "the dialog's controls cannot be read"
 }
 probe_ready() { [ -n "$(ctl List1)" ]; }
-ROW_H=13
+# closed_since_last "PLAY" "CLOSE": CLOSE was sent after the last PLAY.
+closed_since_last() {
+  local n; n=$(mci_commands | grep -nxF -- "$1" | tail -1 | cut -d: -f1)
+  [ -n "$n" ] && mci_commands | tail -n +"$n" | grep -qxF -- "$2"
+}

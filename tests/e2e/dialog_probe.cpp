@@ -77,7 +77,9 @@ void Dump(HWND top) {
                 c.rect.bottom - c.rect.top);
     if (c.cls == "ListBox") {
       const int n = static_cast<int>(SendMessageA(c.hwnd, LB_GETCOUNT, 0, 0));
-      std::printf(" sel=%d items=", static_cast<int>(SendMessageA(c.hwnd, LB_GETCURSEL, 0, 0)));
+      std::printf(" sel=%d top=%d rowh=%d items=", static_cast<int>(SendMessageA(c.hwnd, LB_GETCURSEL, 0, 0)),
+                  static_cast<int>(SendMessageA(c.hwnd, LB_GETTOPINDEX, 0, 0)),
+                  static_cast<int>(SendMessageA(c.hwnd, LB_GETITEMHEIGHT, 0, 0)));
       for (int i = 0; i < n; ++i) {
         // Asked in UTF-16: Wine hands list text across processes unconverted.
         wchar_t item[512] = L"";
