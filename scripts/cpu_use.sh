@@ -4,16 +4,17 @@
 # of the given size. Usage: scripts/cpu_use.sh [WxH] [seconds]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/wine_env.sh"   # the program this machine can run
 size="${1:-1920x1080}"; secs="${2:-30}"
-work=$(mktemp -d); trap 'kill $app $xvfb 2>/dev/null; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+work=$(mktemp -d); trap 'kill $app $xvfb 2>/dev/null; WINEPREFIX=$work/prefix qrv_wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
-wineboot -i >/dev/null 2>&1; wineserver -w
+qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w
 n=150; while [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n+1)); done
 Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 & xvfb=$!
 export DISPLAY=":$n"; sleep 1
-wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /f >/dev/null 2>&1
-cd "$root/dist"
-wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
+qrv_wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /f >/dev/null 2>&1
+cd "$root/$QRV_DIST"
+qrv_wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
 sleep 8   # loading takes about four seconds
 pid=$(pgrep -f 'QrvSaver2006.scr /s' | while read p; do [ -r /proc/$p/stat ] && echo $p; done | tail -1)
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
@@ -21,6 +22,6 @@ hz=$(getconf CLK_TCK)
 t0=$(ticks); w0=$(date +%s.%N)
 sleep "$secs"
 t1=$(ticks); w1=$(date +%s.%N)
-awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v s="$size" \
+awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v s="$size $QRV_ARCH" \
   'BEGIN { printf "cpu use at %s: %.3f CPU s per wall s (%.2f CPU s over %.1f s)\n", s, (b-a)/hz/(w1-w0), (b-a)/hz, w1-w0 }'
 import -window root "$root/dist/screens/cpu_${size}.png" 2>/dev/null || true

@@ -1,7 +1,7 @@
 # Helpers of the settings dialog's end-to-end scripts; source after lib.sh.
 # dialog_probe (a helper built with the Windows tests) reads the controls of
 # the dialog from outside: ids, states, texts, list items, screen rectangles.
-PROBE="${QRV_TOOLS_DIR:-$E2E_ROOT/build/win/tests/win}/dialog_probe.exe"
+PROBE="$HELPERS/dialog_probe.exe"
 DLG='ScreenSaver Properties'
 IDS_HEADER="$E2E_ROOT/src/win/res/frm_properties_ids.h"
 

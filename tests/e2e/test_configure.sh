@@ -82,8 +82,8 @@ log "Accept writes the six values in order: ok"
 # 4. Close and the system's close (Alt+F4) write nothing, stop a playing
 # preview and end with 0. The first run is owned by a live window given as
 # /c:<hwnd>; the second names a window that does not exist and opens unowned.
-host="${QRV_TOOLS_DIR:-$E2E_ROOT/build/win/tests/win}/preview_host.exe"
-(cd "$E2E_DIR" && exec wine "$host" 'Z:'"$(echo "$E2E_DIR/hwnd.txt" | tr / '\\')" >/dev/null 2>&1) &
+host="$HELPERS/preview_host.exe"
+(cd "$E2E_DIR" && exec "$QRV_WINE" "$host" 'Z:'"$(echo "$E2E_DIR/hwnd.txt" | tr / '\\')" >/dev/null 2>&1) &
 E2E_PIDS+=("$!")
 wait_until 30 test -s "$E2E_DIR/hwnd.txt" || fail "the owner window did not start"
 area=$(tr -d '\r\n' < "$E2E_DIR/hwnd.txt")
