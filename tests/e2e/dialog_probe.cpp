@@ -7,9 +7,11 @@
 //   dialog_probe owner CAPTION    the window's owner handle (decimal), 0 for none
 //   dialog_probe root HWND        the top-level window that holds HWND (decimal)
 //   dialog_probe layout CAPTION   checks that every control lies inside its
-//                                 dialog and that no two overlap (group boxes
-//                                 and frames excepted, and what they contain);
-//                                 prints each fault, ends 1 when there is one
+//                                 dialog, that no two overlap (group boxes
+//                                 and frames excepted, and what they contain)
+//                                 and that every caption fits on its line in
+//                                 the dialogs' font at this DPI; prints each
+//                                 fault, ends 1 when there is one
 // Exit code 2 when no such window exists.
 #include <windows.h>
 #include <commctrl.h>
@@ -98,9 +100,67 @@ bool Inside(const RECT& in, const RECT& out) {
   return in.left >= out.left && in.top >= out.top && in.right <= out.right && in.bottom <= out.bottom;
 }
 
-int Layout(HWND top) {
+// Width in pixels of `text` (access-key marks removed) in the dialogs'
+// 8-point shell font at this display's DPI.
+int TextWidth(HDC dc, std::string text) {
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    plain += text[i];
+  }
+  SIZE size{};
+  GetTextExtentPoint32A(dc, plain.c_str(), static_cast<int>(plain.size()), &size);
+  return size.cx;
+}
+
+// Every caption fits its control on one line (the About label line by line).
+int TextFaults(const std::vector<Control>& all) {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  LOGFONTA lf{};
+  lf.lfHeight = -MulDiv(8, dpi, 72);
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lstrcpynA(lf.lfFaceName, "MS Shell Dlg 2", LF_FACESIZE);
+  HFONT font = CreateFontIndirectA(&lf);
+  HGDIOBJ old = SelectObject(dc, font);
   int faults = 0;
+  const int check = MulDiv(16, dpi, 96);  // the box and the gap after it
+  for (const Control& c : all) {
+    char raw[1024] = "";
+    SendMessageTimeoutA(c.hwnd, WM_GETTEXT, sizeof raw, reinterpret_cast<LPARAM>(raw), SMTO_ABORTIFHUNG, 2000, nullptr);
+    std::string text = raw;
+    if (text.empty() || c.cls == "Edit") continue;
+    const int width = c.rect.right - c.rect.left;
+    const LONG kind = c.style & 0x0F;
+    int need = 0;
+    if (c.cls == "Button" && (kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX)) need = TextWidth(dc, text) + check;
+    else if (c.cls == "Button" && kind == BS_GROUPBOX) need = TextWidth(dc, text) + MulDiv(16, dpi, 96);
+    else if (c.cls == "Button") need = TextWidth(dc, text) + MulDiv(8, dpi, 96);
+    else if (c.cls == "Static") {
+      size_t start = 0;
+      while (start <= text.size()) {
+        size_t end = text.find("\r\n", start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const int w = TextWidth(dc, line);
+        if (w > need) need = w;
+        if (end == std::string::npos) break;
+        start = end + 2;
+      }
+    }
+    if (need > width) {
+      std::printf("clipped: id=%d \"%s\" needs %d pixels, has %d\n", c.id, text.c_str(), need, width);
+      ++faults;
+    }
+  }
+  SelectObject(dc, old);
+  DeleteObject(font);
+  ReleaseDC(nullptr, dc);
+  return faults;
+}
+
+int Layout(HWND top) {
   const std::vector<Control> all = Controls(top);
+  int faults = TextFaults(all);
   for (const Control& c : all) {
     RECT client;
     GetClientRect(c.parent, &client);
