@@ -106,7 +106,10 @@ bool FrmProperties::OnInit() {
     SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
   }
   for (Page& p : pages_) {
-    if (!p.Create(hwnd())) return true;
+    if (!p.Create(hwnd())) {  // a dialog without its pages cannot work: end as if it had not opened
+      End(-1);
+      return false;
+    }
     EnableThemeDialogTexture(p.hwnd(), ETDT_ENABLETAB);
   }
   PlacePages();
