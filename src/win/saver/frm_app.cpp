@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "shared/do_events.h"
 #include "shared/files.h"
+#include "shared/message_pump.h"
 
 namespace {
 constexpr UINT_PTR kTimerLoad = 1;  // drives the load sequence
@@ -60,11 +61,7 @@ int FrmApp::ShowModal() {
   ShowWindow(hwnd(), SW_MAXIMIZE);
   SetForegroundWindow(hwnd());
   SetFocus(txt_end_);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  RunMessageLoop();
   return 0;
 }
 
