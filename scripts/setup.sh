@@ -28,7 +28,7 @@ pkgs=(cmake ninja-build g++ make pkg-config python3
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
       wine wine64 xvfb xdotool imagemagick x11-utils
       googletest libgtest-dev libbenchmark-dev rapidjson-dev libstb-dev
-      clang libclang-rt-14-dev dpkg-dev
+      clang libclang-rt-14-dev dpkg-dev patch
       timidity sox freepats)
 [ "$can32" = 1 ] && pkgs+=(wine32:i386)
 

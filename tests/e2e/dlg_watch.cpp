@@ -14,7 +14,7 @@
 #include <string>
 
 namespace {
-constexpr int kIds[] = {302, 303, 305, 307, 309};
+constexpr int kIds[] = {3002, 3003, 3005, 3007, 3009};  // the dialog's labels
 const char* const kNames[] = {"message", "percent", "elapsed", "remaining", "rate"};
 HWND g_dialog = nullptr, g_box = nullptr;
 
@@ -22,7 +22,7 @@ BOOL CALLBACK Find(HWND h, LPARAM) {
   char cls[64] = {};
   GetClassNameA(h, cls, sizeof cls);
   if (std::strcmp(cls, "#32770") != 0 || !IsWindowVisible(h)) return TRUE;
-  if (GetDlgItem(h, 302)) {
+  if (GetDlgItem(h, kIds[0])) {
     g_dialog = h;
   } else {
     char title[128] = {};

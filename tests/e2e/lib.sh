@@ -153,6 +153,18 @@ reg_value() {
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" 'tolower($1)==tolower(n) {sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]*/, ""); print; exit}'
 }
 
+# The system's screensaver activation, as the user's profile stores it and as
+# the session has it. Wine keeps a value set for the session only in a
+# volatile key that lives as long as the prefix's wineserver: call
+# keep_server before the run so that it outlives the program.
+keep_server() { wineserver -p >/dev/null 2>&1 || true; }
+profile_activation() { reg_value 'HKCU\Control Panel\Desktop' ScreenSaveActive; }
+session_activation() {
+  local v
+  v=$(reg_value 'HKCU\Software\Wine\Temporary System Parameters\Control Panel\Desktop' ScreenSaveActive)
+  echo "${v:-$(profile_activation)}"
+}
+
 # placed: loading has ended on a 1024x768 screen, so the cursor stands at the
 # movie frame's corner plus 10 (45,129).
 placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" = 129 ]; }

@@ -2,7 +2,7 @@
 # The loader moves on the black cover; after loading the visualisation moves
 # inside its frame, the margins show the background and the title is drawn.
 # Mouse moves left or straight down leave the run going; 16 right and 16 down
-# end it, with the cursor centred and the activation back on.
+# end it, with the cursor centred and the activation (off while it ran) back on.
 source "$(dirname "$0")/lib.sh"
 e2e_begin movies
 
@@ -10,6 +10,8 @@ e2e_begin movies
 ref="$E2E_DIR/background_ref.png"
 convert "$E2E_ROOT/src/win/res/background.png" -resize '1024x768!' "$ref"
 
+wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 1 /f >/dev/null 2>&1
+keep_server
 start_app /s
 wait_until 30 window_named QrvSaver2006 || fail "no window"
 sleep 0.6
@@ -21,6 +23,7 @@ log "loader moves on the black cover: ok"
 # Loading is over when the cursor has been placed at the movie's corner (45,129).
 xdotool mousemove 600 10
 wait_until 30 placed || fail "the cursor never reached the movie's corner"
+[ "$(session_activation)" = 0 ] || fail "the activation is not off while the run lasts"
 sleep 1
 c=$(shot movies_running_1); sleep 0.4; d=$(shot movies_running_2)
 # Movie frame: x 34..993, y 119..697.
@@ -43,6 +46,7 @@ xdotool mousemove 61 145
 wait_exit 15 || fail "16 right and 16 down did not end the run"
 eval "$(xdotool getmouselocation --shell)"
 [ "$X" = 512 ] && [ "$Y" = 384 ] || fail "cursor at $X,$Y after the end"
-[ "$(reg_value 'HKCU\Control Panel\Desktop' ScreenSaveActive)" = 1 ] || fail "ScreenSaveActive is not 1"
+[ "$(session_activation)" = 1 ] || fail "the session's activation is not back on"
+[ "$(profile_activation)" = 1 ] || fail "the profile's ScreenSaveActive changed"
 log "mouse rules and the end: ok"
 echo "PASS movies"

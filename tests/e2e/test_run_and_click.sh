@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # /s on a fresh profile: the black cover, then the background; the seven
 # defaults in the registry with the marker written last; a click ends the run
-# with the cursor at the centre and the system's screensaver activation on.
+# with the cursor at the centre. The activation was off before the run: it is
+# off afterwards, and nothing was written to the user's profile.
 source "$(dirname "$0")/lib.sh"
 e2e_begin run_and_click
 
 wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null 2>&1
+keep_server
 WINEDEBUG=+reg start_app /s
 wait_until 30 window_named QrvSaver2006 || fail "the screensaver window did not appear"
 sleep 0.3
@@ -32,6 +34,7 @@ wait_exit 15 || fail "a click did not end the run"
 [ "$APP_RC" = 0 ] || fail "exit code $APP_RC"
 eval "$(xdotool getmouselocation --shell)"
 [ "$X" = 512 ] && [ "$Y" = 384 ] || fail "cursor at $X,$Y instead of the centre"
-[ "$(reg_value 'HKCU\Control Panel\Desktop' ScreenSaveActive)" = 1 ] || fail "ScreenSaveActive is not 1 after the run"
-log "click ends the run, cursor centred, activation back on: ok"
+[ "$(profile_activation)" = 0 ] || fail "the profile's ScreenSaveActive is '$(profile_activation)' after the run, not 0"
+[ "$(session_activation)" = 0 ] || fail "the session's activation is '$(session_activation)' after the run, not 0"
+log "click ends the run, cursor centred, activation still off: ok"
 echo "PASS run_and_click"

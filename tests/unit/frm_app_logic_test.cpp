@@ -54,7 +54,6 @@ class RecordingHost : public FrmAppHost {
   }
   void PlaceTitle(float w, float h) override { Log("place MovTitle " + std::to_string(int(w)) + "x" + std::to_string(int(h))); }
   void SetImgFondoVisible(bool v) override { Log(v ? "show ImgFondo" : "hide ImgFondo"); }
-  void SetImageMaskVisible(bool v) override { Log(v ? "show ImageMask" : "hide ImageMask"); }
   void SetCoverVisible(bool v) override { Log(v ? "show FrmLoad" : "hide FrmLoad"); }
   void CaptureDesktopBackground() override { Log("capture"); }
   void PrepareMusic() override { Log("PrepareMusic"); }
@@ -89,7 +88,14 @@ class RecordingHost : public FrmAppHost {
     cursor_count += show ? 1 : -1;
     Log(show ? "show cursor" : "hide cursor");
   }
-  void SetScreenSaveActive(bool a) override { Log(a ? "activation on" : "activation off"); }
+  bool GetScreenSaveActive() override {
+    Log("read activation");
+    return screen_save_active;
+  }
+  void SetScreenSaveActive(bool a) override {
+    screen_save_active = a;
+    Log(a ? "activation on" : "activation off");
+  }
   void StopLoadTimer() override { Log("TimerLoad off"); }
   void ExitProgram() override { Log("exit"); }
 
@@ -111,6 +117,7 @@ class RecordingHost : public FrmAppHost {
   int client_w = 1024, client_h = 768;
   int cursor_x = 0, cursor_y = 0;
   int cursor_count = 0;
+  bool screen_save_active = true;  // the session's activation
   std::function<void()> on_do_events, on_stop_music;
 };
 
@@ -129,7 +136,7 @@ TEST(FrmAppLogic, FirstStartWritesDefaultsThenRunsTheFiveStepsInOrder) {
                                         "SoundRND=1",    "UseBackGround=0", "InsKo=regkoinic"};
   EXPECT_EQ(host.settings.writes, writes);
   const std::vector<std::string> expected{
-      "activation off", "load FlashLoad C:\\Saver\\QR06V2XLM\\QrvLoad.is", "hide cursor",
+      "read activation", "activation off", "load FlashLoad C:\\Saver\\QR06V2XLM\\QrvLoad.is", "hide cursor",
       // step 2
       "load Movie C:\\Saver\\QR06V2XLM\\(Default).vsi", "load MovTitle C:\\Saver\\QR06V2XLM\\QrvTtl.is",
       "stop MovTitle", "stop Movie",
@@ -139,7 +146,7 @@ TEST(FrmAppLogic, FirstStartWritesDefaultsThenRunsTheFiveStepsInOrder) {
       "place Movie", "place MovTitle 1024x768",
       // step 5
       "StartMusic", "DoEvents", "hide FrmLoad", "cursor 45,129", "stopplay FlashLoad", "stop FlashLoad",
-      "show ImgFondo", "show ImageMask", "play Movie", "play MovTitle", "TimerLoad off"};
+      "show ImgFondo", "play Movie", "play MovTitle", "TimerLoad off"};
   EXPECT_EQ(host.log, expected);
   EXPECT_FALSE(logic.Loading());
   EXPECT_EQ(Module1::StartCursorX, 45);
@@ -252,7 +259,7 @@ TEST(FrmAppLogic, UnloadRunsOnceEvenWhenInputArrivesDuringIt) {
   logic.Form_Unload();
   const std::vector<std::string> tail{"cursor 512,384", "StopMusic", "activation on", "show cursor", "exit"};
   EXPECT_EQ(std::vector<std::string>(host.log.end() - tail.size(), host.log.end()), tail);
-  EXPECT_EQ(host.log.size(), 3 + tail.size());
+  EXPECT_EQ(host.log.size(), 4 + tail.size());
   EXPECT_EQ(host.cursor_count, 0);
 }
 
@@ -270,4 +277,26 @@ TEST(FrmAppLogic, InputDuringTheLastStepsPumpEndsTheRunThere) {
 TEST(FrmAppLogic, HalvesRoundToTheEvenPixel) {
   const struct { double v; int r; } cases[] = {{511.5, 512}, {512.5, 512}, {44.56, 45}, {-0.5, 0}, {1e12, 2147483647}};
   for (const auto& c : cases) EXPECT_EQ(RoundToPixel(c.v), c.r) << c.v;
+}
+
+TEST(FrmAppLogic, TheRunPutsBackTheActivationItFound) {
+  for (const bool at_load : {true, false}) {
+    RecordingHost host;
+    host.screen_save_active = at_load;
+    FrmAppLogic logic(host);
+    logic.Form_Load();
+    EXPECT_FALSE(host.screen_save_active) << "off while the run lasts";
+    RunSteps(logic, 5);
+    EXPECT_FALSE(host.screen_save_active);
+    logic.Form_Unload();
+    EXPECT_EQ(host.screen_save_active, at_load);
+    EXPECT_EQ(host.log.back(), "exit");
+  }
+  // An unload without a load (nothing was switched off) leaves it alone.
+  RecordingHost host;
+  host.screen_save_active = false;
+  FrmAppLogic logic(host);
+  logic.Form_Unload();
+  EXPECT_FALSE(host.Logged("activation on"));
+  EXPECT_FALSE(host.screen_save_active);
 }

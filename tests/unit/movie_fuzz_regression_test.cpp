@@ -77,13 +77,21 @@ TEST(MoviePlayer, ARenderThatTakesTooLongIsGivenUp) {
   p.SetPlacement(0, 0, 1024, 1024);
   ASSERT_TRUE(p.LoadMovieData(Doc(Header(400, 400), ShapeLayer(circles))));
   p.SetRenderTimeoutMs(1);
-  const LayerPicture pic = p.Picture();
-  EXPECT_EQ(pic.pixels, nullptr);
-  EXPECT_FALSE(p.Loaded());
+  // A render that has not even started within the time allowed is withdrawn
+  // and the frame skipped (a busy machine may not run the thread that soon);
+  // one that started and ran over is given up with the movie.
+  int asked = 0;
+  while (p.Loaded()) {
+    EXPECT_EQ(p.Picture().pixels, nullptr);
+    ++asked;
+  }
+  EXPECT_GE(asked, 1);
   EXPECT_EQ(p.Picture().pixels, nullptr);
-  // The player is usable again at once.
+  // The player takes a movie again at once, and draws it once the render
+  // that was given up has ended.
   p.SetRenderTimeoutMs(30000);
   p.SetPlacement(0, 0, 10, 10);
   ASSERT_TRUE(p.LoadMovieData(BoxMovie()));
+  MoviePlayer::WaitForAbandonedRenders();
   EXPECT_NE(p.Picture().pixels, nullptr);
 }

@@ -97,7 +97,7 @@ TEST_F(RegistryTest, TextsAndNumbersRoundTrip) {
     EXPECT_EQ(Module1::WriteSetting(app_, "SoundID", text), "True");
     EXPECT_EQ(Module1::ReadSetting(app_, "SoundID"), text);
     EXPECT_EQ(mdlRegistro::QueryValue(kHKeyCurrentUser, settings_, "SoundID"), RegVariant(text));
-    // Written with the length as size, stored with its terminator.
+    // Written with the terminator counted in the size, stored with one terminator.
     DWORD type = 0, size = 0;
     ASSERT_TRUE(RawInfo(settings_, "SoundID", &type, &size));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
@@ -325,22 +325,24 @@ TEST_F(RegistryTest, EnumKeyWithEmptyPathWorksOnTheRootAndLeavesItOpen) {
   EXPECT_EQ(RegCloseKey(raw), ERROR_SUCCESS);
 }
 
-TEST_F(RegistryTest, EnumValueListsNamesAndFailsOnDataOver500Bytes) {
+TEST_F(RegistryTest, EnumValueListsNamesWhateverTheDataSize) {
   ASSERT_TRUE(reg_.CreateNewKey(kHKeyCurrentUser, settings_));
   EXPECT_TRUE(reg_.SetValue(kHKeyCurrentUser, settings_, "One", RegVariant("1"), REG_SZ));
   EXPECT_TRUE(reg_.SetValue(kHKeyCurrentUser, settings_, "TwoTwo", RegVariant(2), REG_DWORD));
-  const std::string bytes(501, '\x7f');
+  const std::string bytes(70000, '\x7f');
   RawSet(settings_, "Fits", REG_BINARY, bytes.data(), 500);
 
   std::vector<std::string> names;
   EXPECT_EQ(reg_.EnumValue(kHKeyCurrentUser, settings_, names), 3);
   EXPECT_EQ(names, RawNames(settings_, true));
 
-  RawSet(settings_, "TooBig", REG_BINARY, bytes.data(), 501);
-  EXPECT_EQ(reg_.EnumValue(kHKeyCurrentUser, settings_, names), -1);
-  std::vector<std::string> expected = RawNames(settings_, true);
-  ASSERT_EQ(expected.size(), 4u);
-  std::replace(expected.begin(), expected.end(), std::string("TooBig"), std::string());
+  // Values with more data than any fixed scratch space are listed too.
+  RawSet(settings_, "JustOver", REG_BINARY, bytes.data(), 501);
+  RawSet(settings_, "Large", REG_BINARY, bytes.data(), static_cast<DWORD>(bytes.size()));
+  EXPECT_TRUE(reg_.SetValue(kHKeyCurrentUser, settings_, "LongText", RegVariant(std::string(5000, 't')), REG_SZ));
+  EXPECT_EQ(reg_.EnumValue(kHKeyCurrentUser, settings_, names), 6);
+  const std::vector<std::string> expected = RawNames(settings_, true);
+  ASSERT_EQ(expected.size(), 6u);
   EXPECT_EQ(names, expected);
 
   EXPECT_EQ(reg_.EnumValue(kHKeyCurrentUser, base_, names), 0);

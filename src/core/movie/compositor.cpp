@@ -178,28 +178,45 @@ Compositor::Compositor() {
   Movie.SetBGColor("");
 }
 
-void Compositor::Resize(int width, int height) {
+bool Compositor::Resize(int width, int height) {
   width = std::max(0, width);
   height = std::max(0, height);
-  if (width == width_ && height == height_) return;
+  if (width == width_ && height == height_) return true;
+  std::vector<uint32_t> buffer;
+  // The pixel count may not even fit in a size_t (32-bit programs).
+  if (uint64_t(width) * uint64_t(height) > buffer.max_size()) return false;
+  try {
+    buffer.assign(size_t(width) * size_t(height), 0xFF000000u);
+  } catch (...) {
+    return false;  // the last picture stays, at its size; a later Resize tries again
+  }
+  buffer_.swap(buffer);
   width_ = width;
   height_ = height;
-  buffer_.assign(size_t(width) * size_t(height), 0xFF000000u);
   InvalidateAll();
+  return true;
 }
 
-void Compositor::SetBackground(const uint32_t* pixels, int width, int height) {
-  background_.clear();
-  background_w_ = background_h_ = 0;
+bool Compositor::SetBackground(const uint32_t* pixels, int width, int height) {
+  std::vector<uint32_t> background;
   if (pixels && width > 0 && height > 0) {
-    background_.resize(size_t(width) * size_t(height));
-    for (size_t i = 0; i < background_.size(); ++i) background_[i] = pixels[i] | 0xFF000000u;
-    background_w_ = width;
-    background_h_ = height;
+    if (uint64_t(width) * uint64_t(height) > background.max_size()) return false;
+    try {
+      background.resize(size_t(width) * size_t(height));
+    } catch (...) {
+      return false;  // the picture shown so far stays
+    }
+    for (size_t i = 0; i < background.size(); ++i) background[i] = pixels[i] | 0xFF000000u;
+  } else {
+    width = height = 0;
   }
+  background_.swap(background);
+  background_w_ = width;
+  background_h_ = height;
   scaled_w_ = scaled_h_ = 0;
   std::vector<uint32_t>().swap(background_scaled_);
   InvalidateAll();
+  return true;
 }
 
 void Compositor::SetBackgroundVisible(bool visible) {
@@ -242,6 +259,8 @@ PixelRect Compositor::PendingRect() const { return Intersect(dirty_, PixelRect{0
 
 double Compositor::NextDueMs(double now_ms) const {
   const PixelRect client{0, 0, width_, height_};
+  // After a picture that could not be composed, try again a little later.
+  if (starved_) return now_ms + kRetryMs;
   if (!Intersect(dirty_, client).Empty()) return now_ms;
   double due = std::numeric_limits<double>::infinity();
   auto consider = [&](const MoviePlayer& layer, const Seen& seen) {
@@ -259,6 +278,7 @@ double Compositor::NextDueMs(double now_ms) const {
 
 void Compositor::PrepareBackground() {
   if (background_.empty() || (scaled_w_ == width_ && scaled_h_ == height_)) return;
+  scaled_w_ = scaled_h_ = 0;  // until the stretch below is complete
   background_scaled_.resize(size_t(width_) * size_t(height_));
   StretchBilinear(background_.data(), background_w_, background_h_, background_scaled_.data(), width_, height_);
   scaled_w_ = width_;
@@ -341,18 +361,29 @@ const uint32_t* Compositor::Render() {
   Check(Movie, seen_movie_, !cover_visible_);
   Check(MovTitle, seen_title_, !cover_visible_);
   const PixelRect clip = Intersect(dirty_, PixelRect{0, 0, width_, height_});
-  dirty_ = PixelRect{};
-  if (clip.Empty()) return buffer_.data();
+  if (clip.Empty()) {
+    dirty_ = PixelRect{};
+    return buffer_.data();
+  }
 
   Part parts[2];
   int count = 0;
-  if (cover_visible_) {
-    parts[count++] = Prepare(FlashLoad, seen_load_);
-  } else {
-    if (background_visible_) PrepareBackground();
-    parts[count++] = Prepare(Movie, seen_movie_);
-    parts[count++] = Prepare(MovTitle, seen_title_);
+  try {
+    if (cover_visible_) {
+      parts[count++] = Prepare(FlashLoad, seen_load_);
+    } else {
+      if (background_visible_) PrepareBackground();
+      parts[count++] = Prepare(Movie, seen_movie_);
+      parts[count++] = Prepare(MovTitle, seen_title_);
+    }
+  } catch (...) {
+    // A buffer could not be had: this frame is skipped, the last picture
+    // stays, and the part is composed again later.
+    starved_ = true;
+    return buffer_.data();
   }
+  starved_ = false;
+  dirty_ = PixelRect{};
   for (int y = clip.y; y < clip.y + clip.h; ++y) ComposeRow(y, clip.x, clip.x + clip.w, parts, count);
   return buffer_.data();
 }

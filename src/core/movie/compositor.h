@@ -28,15 +28,17 @@ class Compositor {
   MoviePlayer Movie;      // the visualisation
   MoviePlayer MovTitle;   // the title overlay
 
-  // The client area. The back buffer is width * height pixels.
-  void Resize(int width, int height);
+  // The client area. The back buffer is width * height pixels. False when
+  // that buffer cannot be had: the last picture and its size stay.
+  bool Resize(int width, int height);
   int Width() const { return width_; }
   int Height() const { return height_; }
 
   // The background picture: width * height 32-bit pixels, top-down rows,
   // blue in the low byte (a DIB section's layout). Its alpha byte is ignored:
-  // the picture is opaque. Null or an empty size removes it.
-  void SetBackground(const uint32_t* pixels, int width, int height);
+  // the picture is opaque. Null or an empty size removes it. False when its
+  // copy cannot be had: the picture set before stays.
+  bool SetBackground(const uint32_t* pixels, int width, int height);
   void SetBackgroundVisible(bool visible);
   bool BackgroundVisible() const { return background_visible_; }
 
@@ -55,7 +57,8 @@ class Compositor {
   bool Tick(double now_ms);
   // Composes what changed and returns the back buffer: width * height
   // premultiplied BGRA pixels, top-down, alpha 255 everywhere. Null when the
-  // client area is empty.
+  // client area is empty. When a buffer that composing needs cannot be had,
+  // the last picture is returned unchanged and composed again later.
   const uint32_t* Render();
   // The part of the picture that the next Render composes anew (within the
   // client area); the window needs to present only that part.
@@ -96,6 +99,8 @@ class Compositor {
 
   Seen seen_load_, seen_movie_, seen_title_;
   PixelRect dirty_;  // what Render must compose again
+  bool starved_ = false;  // the last Render could not compose
+  static constexpr double kRetryMs = 250;
 };
 
 // Premultiplied source-over: dst = src + dst * (255 - src alpha) / 255 for

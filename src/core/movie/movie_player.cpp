@@ -1,20 +1,20 @@
 #include "movie/movie_player.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <new>
 #include <thread>
 
 #include "movie/lottie_validator.h"
-#include "rapidjson/memorystream.h"
-#include "rapidjson/reader.h"
-#include "rapidjson/stringbuffer.h"
-#include "rapidjson/writer.h"
 #include "rlottie.h"
 #include "rlottiecommon.h"
 
@@ -31,11 +31,11 @@ constexpr size_t kMaxTotalFrames = 10000000;
 // half resolution, and beyond twice each side it is not drawn at all.
 constexpr uint64_t kMaxRenderPixels = uint64_t{8192} * 4608;
 constexpr int kMaxRenderSide = 16000;
-// The renderer's rasterizer keeps cell areas in 32-bit ints: a segment longer
-// than about 32768 pixels (x and y together) overflows them and the cell walk
-// then runs practically forever. Frames whose geometry reaches further than
-// this from the picture's origin are therefore not drawn.
-constexpr float kMaxRasterCoordinate = 8000;
+// How far from the picture's origin a frame's geometry may reach and still be
+// drawn. The rasterizer walks every cell a segment crosses, so its work grows
+// with the reach, and it leaves out segments longer than about 39,000 pixels:
+// within this reach no segment is that long.
+constexpr float kMaxRasterCoordinate = 16000;
 
 bool EqualsNoCase(const std::string& a, const char* b) {
   size_t i = 0;
@@ -72,76 +72,10 @@ inline uint32_t AverageUp(uint32_t a, uint32_t b) {
 
 // ---- Engine and render thread ----
 
-// Passes JSON events to a writer, leaving out every "d" member whose value is
-// an array: in a Lottie file those are the dash patterns of strokes.
-class DashFilter : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, DashFilter> {
- public:
-  explicit DashFilter(rapidjson::Writer<rapidjson::StringBuffer>& out) : out_(out) {}
-  bool Null() { return skip_ > 0 || (Flush() && out_.Null()); }
-  bool Bool(bool b) { return skip_ > 0 || (Flush() && out_.Bool(b)); }
-  bool Int(int i) { return skip_ > 0 || (Flush() && out_.Int(i)); }
-  bool Uint(unsigned u) { return skip_ > 0 || (Flush() && out_.Uint(u)); }
-  bool Int64(int64_t i) { return skip_ > 0 || (Flush() && out_.Int64(i)); }
-  bool Uint64(uint64_t u) { return skip_ > 0 || (Flush() && out_.Uint64(u)); }
-  bool Double(double d) { return skip_ > 0 || (Flush() && out_.Double(d)); }
-  bool String(const char* s, rapidjson::SizeType n, bool) { return skip_ > 0 || (Flush() && out_.String(s, n)); }
-  bool Key(const char* s, rapidjson::SizeType n, bool) {
-    if (skip_ > 0) return true;
-    if (n == 1 && s[0] == 'd') {
-      held_key_ = true;  // written only if its value is not an array
-      return true;
-    }
-    return out_.Key(s, n);
-  }
-  bool StartObject() { return skip_ > 0 || (Flush() && out_.StartObject()); }
-  bool EndObject(rapidjson::SizeType n) { return skip_ > 0 ? true : out_.EndObject(n); }
-  bool StartArray() {
-    if (skip_ > 0 || held_key_) {
-      held_key_ = false;
-      ++skip_;
-      return true;
-    }
-    return out_.StartArray();
-  }
-  bool EndArray(rapidjson::SizeType n) {
-    if (skip_ > 0) {
-      --skip_;
-      return true;
-    }
-    return out_.EndArray(n);
-  }
-
- private:
-  // Writes a held "d" key before a value that is not an array.
-  bool Flush() {
-    if (held_key_) {
-      held_key_ = false;
-      return out_.Key("d", 1);
-    }
-    return true;
-  }
-
-  rapidjson::Writer<rapidjson::StringBuffer>& out_;
-  int skip_ = 0;
-  bool held_key_ = false;
-};
-
-// The movie without dash patterns, for the probe: dashing does not move any
-// geometry outwards, and its cost grows with the length of the very paths
-// the probe is there to measure. Empty when the text cannot be read.
-std::string WithoutDashes(const std::string& json) {
-  rapidjson::StringBuffer buffer;
-  rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
-  DashFilter filter(writer);
-  rapidjson::MemoryStream stream(json.data(), json.size());
-  rapidjson::Reader reader;
-  if (reader.Parse<rapidjson::kParseIterativeFlag>(stream, filter).IsError()) return std::string();
-  return std::string(buffer.GetString(), buffer.GetSize());
-}
-
 // The renderer's two copies of a movie and the buffers it draws into. The
-// second copy, without dash patterns, only measures each frame's geometry
-// (see Extent) before the first one rasterizes it.
+// second copy only measures each frame's geometry (see Extent) before the
+// first one rasterizes it: the tree a copy describes a frame with points into
+// paths that its next render frees.
 struct MovieEngine {
   std::unique_ptr<rlottie::Animation> animation, probe;
   size_t movie_w = 0, movie_h = 0;
@@ -210,17 +144,79 @@ float MovieEngine::Extent(size_t f) {
   return reach;
 }
 
+namespace {
+
 // The renderer is built without thread support: its rasterizer keeps its
 // work buffers in one shared object, so only one render may run at a time in
-// the whole program, whatever the movie.
-std::mutex& RendererLock() {
-  static std::mutex lock;
-  return lock;
+// the whole program, whatever the movie. The gate says whether one runs; all
+// render threads and the players waiting on them share its mutex.
+//
+// The gate is never destroyed: a render that was given up may still run
+// while the program ends.
+struct RenderGate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool busy = false;            // a render holds the renderer
+  bool busy_abandoned = false;  // ... and the player that asked for it gave it up
+  int abandoned_running = 0;    // renders given up that have not ended yet
+  std::function<void(const MoviePlayer*)> start_hook;
+};
+
+RenderGate& Gate() {
+  static RenderGate* gate = new RenderGate;
+  return *gate;
 }
+
+std::atomic<int> g_default_render_timeout_ms{2000};
+
+// Static destructors tear down the renderer's shared objects. A render that
+// was given up may still be running inside them then, so a program that
+// ends while one runs ends at once, without its static destructors. The
+// handler is registered anew at each give-up: handlers run in the reverse
+// order of registration, so it runs before the destructors of everything
+// built before the render that it guards.
+#if defined(__GLIBC__)
+void EndWhileRendering(int status, void*) {
+  std::unique_lock<std::mutex> lock(Gate().mutex);
+  if (Gate().abandoned_running > 0) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+  }
+}
+void GuardProgramEnd() { on_exit(EndWhileRendering, nullptr); }
+#else
+void EndWhileRendering() {
+  std::unique_lock<std::mutex> lock(Gate().mutex);
+  // The exit status is not known here; the process ends as a failure.
+  if (Gate().abandoned_running > 0) {
+    std::fflush(nullptr);
+    std::_Exit(EXIT_FAILURE);
+  }
+}
+void GuardProgramEnd() { std::atexit(EndWhileRendering); }
+#endif
+
+// Runs f while holding the renderer, on the calling thread.
+template <class F>
+void WithRenderer(F f) {
+  RenderGate& gate = Gate();
+  {
+    std::unique_lock<std::mutex> lock(gate.mutex);
+    gate.changed.wait(lock, [&gate] { return !gate.busy; });
+    gate.busy = true;
+  }
+  f();
+  {
+    std::lock_guard<std::mutex> lock(gate.mutex);
+    gate.busy = false;
+  }
+  gate.changed.notify_all();
+}
+
+}  // namespace
 
 void MovieEngine::Draw() {
   drawn = false;
-  std::lock_guard<std::mutex> lock(RendererLock());
   try {
     const int rw = half ? (w + 1) / 2 : w;
     const int rh = half ? (h + 1) / 2 : h;
@@ -242,62 +238,103 @@ void MovieEngine::Draw() {
   }
 }
 
-// A thread that runs an engine's Draw when asked. Everything it touches is
-// shared, so that if a job is given up the thread can finish it later (or
-// never) without touching the player. A job given up keeps the renderer's
-// lock until it ends, so every later render waits for it (or is given up in
-// turn): the layers go empty, the window stays responsive.
+// A thread that runs one player's renders when asked. A job waits for the
+// renderer (see RenderGate); the player waits for the job:
+//  - a job that finishes in time is drawn;
+//  - a job that has not started when the player stops waiting is withdrawn:
+//    that frame is skipped, the player keeps its movie. The player stops
+//    waiting at once when the renderer is held by a render that was given
+//    up, since nobody can tell when that one ends;
+//  - a job that runs longer than the time allowed is given up: it keeps the
+//    renderer until it ends (if ever), and the player drops its movie.
+// Everything the thread touches is shared or never destroyed, so a job that
+// was given up can finish later without touching the player.
 class RenderThread {
  public:
-  explicit RenderThread(std::shared_ptr<MovieEngine> engine) : shared_(std::make_shared<Shared>()) {
+  enum class Result { Drawn, Skipped, GivenUp };
+
+  RenderThread(std::shared_ptr<MovieEngine> engine, const MoviePlayer* owner) : shared_(std::make_shared<Shared>()) {
     shared_->engine = std::move(engine);
+    shared_->owner = owner;
     thread_ = std::thread([s = shared_] { Loop(*s); });
   }
   ~RenderThread() {
+    RenderGate& gate = Gate();
     {
-      std::lock_guard<std::mutex> lock(shared_->mutex);
+      std::lock_guard<std::mutex> lock(gate.mutex);
       shared_->quit = true;
     }
-    shared_->wake.notify_all();
+    gate.changed.notify_all();
     if (abandoned_) {
       thread_.detach();
     } else {
       thread_.join();
     }
   }
-  // Runs one Draw; false when it did not finish within timeout_ms. The
-  // thread is then abandoned: it ends after that job, if ever.
-  bool Draw(int timeout_ms) {
-    std::unique_lock<std::mutex> lock(shared_->mutex);
-    shared_->pending = true;
-    shared_->done = false;
-    shared_->wake.notify_all();
-    if (shared_->finished.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] { return shared_->done; })) {
-      return true;
+
+  Result Draw(int timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    RenderGate& gate = Gate();
+    std::unique_lock<std::mutex> lock(gate.mutex);
+    Shared& s = *shared_;
+    s.state = State::Pending;
+    gate.changed.notify_all();
+    const auto allowed = std::chrono::milliseconds(timeout_ms);
+    auto deadline = Clock::now() + allowed;
+    for (;;) {
+      if (s.state == State::Done) {
+        s.state = State::Idle;
+        return Result::Drawn;
+      }
+      if (s.state == State::Pending && (gate.busy_abandoned || Clock::now() >= deadline)) {
+        s.state = State::Idle;  // withdrawn: the thread will not start it
+        return Result::Skipped;
+      }
+      // A job's time counts from its start, not from the wait for the renderer.
+      if (s.state == State::Running) deadline = s.started + allowed;
+      if (s.state == State::Running && Clock::now() >= deadline) {
+        s.abandoned = true;
+        gate.busy_abandoned = true;
+        ++gate.abandoned_running;
+        abandoned_ = true;
+        GuardProgramEnd();
+        return Result::GivenUp;
+      }
+      gate.changed.wait_until(lock, deadline);
     }
-    abandoned_ = true;
-    return false;
   }
 
  private:
+  enum class State { Idle, Pending, Running, Done };
   struct Shared {
     std::shared_ptr<MovieEngine> engine;
-    std::mutex mutex;
-    std::condition_variable wake, finished;
-    bool pending = false, done = false, quit = false;
+    const MoviePlayer* owner = nullptr;  // identifies the player; never dereferenced
+    State state = State::Idle;
+    std::chrono::steady_clock::time_point started;
+    bool quit = false, abandoned = false;
   };
   static void Loop(Shared& s) {
-    std::unique_lock<std::mutex> lock(s.mutex);
+    RenderGate& gate = Gate();
+    std::unique_lock<std::mutex> lock(gate.mutex);
     for (;;) {
-      s.wake.wait(lock, [&s] { return s.pending || s.quit; });
-      if (!s.pending) return;
-      s.pending = false;
+      gate.changed.wait(lock, [&] { return s.quit || (s.state == State::Pending && !gate.busy); });
+      if (s.quit) return;  // a job still pending is dropped with its player
+      s.state = State::Running;
+      s.started = std::chrono::steady_clock::now();
+      gate.busy = true;
+      const std::function<void(const MoviePlayer*)> hook = gate.start_hook;
       lock.unlock();
+      if (hook) hook(s.owner);
       s.engine->Draw();
       lock.lock();
-      s.done = true;
-      s.finished.notify_all();
-      if (s.quit) return;
+      gate.busy = false;
+      if (s.abandoned) {
+        gate.busy_abandoned = false;
+        --gate.abandoned_running;
+      }
+      s.state = State::Done;
+      gate.changed.notify_all();
+      if (s.abandoned) return;
     }
   }
 
@@ -306,7 +343,20 @@ class RenderThread {
   bool abandoned_ = false;
 };
 
-MoviePlayer::MoviePlayer() : cost_clock_(SteadyMs) {}
+void MoviePlayer::SetRenderStartHookForTesting(std::function<void(const MoviePlayer*)> hook) {
+  std::lock_guard<std::mutex> lock(Gate().mutex);
+  Gate().start_hook = std::move(hook);
+}
+
+void MoviePlayer::WaitForAbandonedRenders() {
+  RenderGate& gate = Gate();
+  std::unique_lock<std::mutex> lock(gate.mutex);
+  gate.changed.wait(lock, [&gate] { return gate.abandoned_running == 0; });
+}
+
+void MoviePlayer::SetDefaultRenderTimeoutMs(int ms) { g_default_render_timeout_ms = ms; }
+
+MoviePlayer::MoviePlayer() : render_timeout_ms_(g_default_render_timeout_ms), cost_clock_(SteadyMs) {}
 MoviePlayer::~MoviePlayer() = default;
 
 // ---- Operations ----
@@ -337,8 +387,7 @@ bool MoviePlayer::LoadMovieData(const std::string& bytes) {
   try {
     auto engine = std::make_shared<MovieEngine>();
     engine->animation = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
-    engine->probe =
-        rlottie::Animation::loadFromData(WithoutDashes(bytes), std::string(), std::string(), /*cachePolicy=*/false);
+    engine->probe = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
     if (!engine->animation || !engine->probe) return false;
     size_t w = 0, h = 0;
     engine->animation->size(w, h);
@@ -366,6 +415,7 @@ bool MoviePlayer::LoadMovieData(const std::string& bytes) {
 
 void MoviePlayer::Unload() {
   worker_.reset();
+  kept_ = false;
   engine_.reset();
   movie_w_ = movie_h_ = 0;
   total_frames_ = 1;
@@ -548,21 +598,31 @@ bool MoviePlayer::RenderFrame(const PixelRect& content) {
   engine.half = scale < 1;
   const double started = cost_clock_();
   if (render_timeout_ms_ <= 0) {
-    engine.Draw();
+    WithRenderer([&engine] { engine.Draw(); });
   } else {
     try {
-      if (!worker_) worker_ = std::make_unique<RenderThread>(engine_);
+      if (!worker_) worker_ = std::make_unique<RenderThread>(engine_, this);
     } catch (...) {
       return false;  // no thread to be had: nothing is drawn
     }
-    if (!worker_->Draw(render_timeout_ms_)) {
-      // The renderer is stuck on this movie: drop it, the layer stays empty.
-      Unload();
-      return false;
+    switch (worker_->Draw(render_timeout_ms_)) {
+      case RenderThread::Result::Drawn:
+        break;
+      case RenderThread::Result::Skipped:
+        // The renderer was busy with another movie: this frame is skipped and
+        // the last picture stays, if it has the same size.
+        return kept_ && kept_w_ == w && kept_h_ == h;
+      case RenderThread::Result::GivenUp:
+        // The renderer is stuck on this movie: drop it, the layer stays empty.
+        Unload();
+        return false;
     }
   }
   const double cost = cost_clock_() - started;
+  kept_ = engine.drawn;
   if (!engine.drawn) return false;
+  kept_w_ = w;
+  kept_h_ = h;
 
   rendered_ = true;
   rendered_frame_ = frame_;

@@ -126,11 +126,22 @@ class MoviePlayer {
   double RenderScale() const { return render_scale_; }
   // Clock (milliseconds) used only to time renders for the Auto qualities.
   void SetCostClock(std::function<double()> clock);
-  // Renders run on a worker thread; one that takes longer than this is given
-  // up, and the layer stays empty from then on (the worker is left to finish
-  // on its own). 0 renders on the calling thread and waits however long it
-  // takes (the fuzzer uses that to see slow inputs).
+  // Renders run on a worker thread, one at a time in the whole program. A
+  // render that runs longer than this (counted from its start) is given up,
+  // and the layer stays empty from then on (the worker is left to finish on
+  // its own). A render that cannot start in that time, or while a render
+  // given up still holds the renderer, is withdrawn: that frame is skipped
+  // and the last picture stays. 0 renders on the calling thread and waits
+  // however long it takes (the fuzzer uses that to see slow inputs).
   void SetRenderTimeoutMs(int ms) { render_timeout_ms_ = ms; }
+  // The time allowed to players created from now on (default 2000 ms).
+  static void SetDefaultRenderTimeoutMs(int ms);
+  // Blocks until no render that was given up runs any more.
+  static void WaitForAbandonedRenders();
+  // Test seam: called on the render thread when a render starts (it then
+  // holds the renderer), with the player that asked for it; the pointer only
+  // identifies the player and may be stale. An empty function removes it.
+  static void SetRenderStartHookForTesting(std::function<void(const MoviePlayer*)> hook);
 
  private:
   void Unload();
@@ -155,7 +166,7 @@ class MoviePlayer {
   // render thread shares it.
   std::shared_ptr<MovieEngine> engine_;
   std::unique_ptr<RenderThread> worker_;
-  int render_timeout_ms_ = 2000;
+  int render_timeout_ms_;
   size_t movie_w_ = 0, movie_h_ = 0;
   size_t total_frames_ = 1;
   double fps_ = 30;
@@ -173,6 +184,8 @@ class MoviePlayer {
   std::function<double()> cost_clock_;
   bool rendered_ = false;
   size_t rendered_frame_ = 0;
+  bool kept_ = false;  // the engine's output holds the last picture drawn...
+  int kept_w_ = 0, kept_h_ = 0;  // ... of this size
   PixelRect rendered_rect_;
 };
 

@@ -24,6 +24,10 @@ bool MouseEndsRun(int x, int y, int start_x, int start_y) {
 std::string FrmAppLogic::Read(const char* name) { return host_.Settings().ReadSetting(kAppName, name); }
 
 void FrmAppLogic::Form_Load() {
+  // Off while the run lasts; the unload puts back what was found here, so a
+  // user (or policy) that had the screensaver off keeps it off.
+  screen_save_active_ = host_.GetScreenSaveActive();
+  loaded_ = true;
   host_.SetScreenSaveActive(false);
   host_.LoadMovie(MovieLayer::FlashLoad, host_.DataFolder() + "QrvLoad.is");
   host_.ShowCursor(false);
@@ -100,8 +104,9 @@ void FrmAppLogic::Step5() {
   Module1::StartCursorY = static_cast<int16_t>(y);
   host_.StopPlayMovie(MovieLayer::FlashLoad);
   host_.StopMovie(MovieLayer::FlashLoad);
+  // ImageMask, the input catcher over the background, needs no showing: the
+  // window itself takes every click and move from here on.
   host_.SetImgFondoVisible(true);
-  host_.SetImageMaskVisible(true);
   host_.PlayMovie(MovieLayer::Movie);
   host_.PlayMovie(MovieLayer::MovTitle);
   host_.StopLoadTimer();
@@ -123,7 +128,7 @@ void FrmAppLogic::Form_Unload() {
   host_.GetClientSize(&cw, &ch);
   host_.SetCursorPos(RoundToPixel(cw / 2.0), RoundToPixel(ch / 2.0));
   host_.StopMusicAndMovies();
-  host_.SetScreenSaveActive(true);
+  if (loaded_) host_.SetScreenSaveActive(screen_save_active_);
   host_.ShowCursor(true);
   host_.ExitProgram();
 }

@@ -28,7 +28,6 @@ class FrmAppHost {
   virtual void PlaceTitle(float width, float height) = 0;
 
   virtual void SetImgFondoVisible(bool visible) = 0;
-  virtual void SetImageMaskVisible(bool visible) = 0;
   virtual void SetCoverVisible(bool visible) = 0;
   virtual void CaptureDesktopBackground() = 0;
 
@@ -45,6 +44,9 @@ class FrmAppHost {
   virtual void SetCursorPos(int x, int y) = 0;
   virtual void GetCursorPos(int* x, int* y) = 0;
   virtual void ShowCursor(bool show) = 0;
+  // The system's screensaver activation for this session; reading it gives
+  // true when it cannot be read.
+  virtual bool GetScreenSaveActive() = 0;
   virtual void SetScreenSaveActive(bool active) = 0;
   virtual void StopLoadTimer() = 0;
   // Ends the process at once. A host used in tests may return.
@@ -67,7 +69,7 @@ class FrmAppLogic {
  public:
   explicit FrmAppLogic(FrmAppHost& host) : host_(host) {}
 
-  // The form's load: activation off, loader movie, cursor hidden.
+  // The form's load: activation read and switched off, loader movie, cursor hidden.
   void Form_Load();
   // One TimerLoad tick: LoadStep + 1, then that step.
   void TimerLoad_Timer();
@@ -92,4 +94,6 @@ class FrmAppLogic {
   int16_t load_step_ = 0;
   bool loading_ = true;
   bool unloading_ = false;
+  bool loaded_ = false;             // the load has run...
+  bool screen_save_active_ = true;  // ... and read the activation as this
 };

@@ -7,6 +7,7 @@
 #include "download/code_entry.h"
 #include "download/progress_text.h"
 #include "movie/lottie_validator.h"
+#include "frm_properties_ids.h"
 #include "resource.h"
 #include "shared/do_events.h"
 
@@ -191,7 +192,7 @@ void FrmDownload::SetBarEnd(int x1_twips) {
 void FrmDownload::Form_Load() {
   Cancelado = false;
   Paso = 0;
-  background_ = LoadPictureResource(IDR_DIALOG_BACKGROUND);
+  background_ = LoadPictureResource(IDR_DIALOG_BG);
   Layout();
   SetTimer(dlg_, kTimer1, 250, nullptr);
 }

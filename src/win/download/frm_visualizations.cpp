@@ -5,8 +5,10 @@
 
 #include "download/code_entry.h"
 #include "download/frm_download.h"
+#include "frm_properties_ids.h"
 #include "resource.h"
 #include "shared/files.h"
+#include "site/site_url.h"
 
 namespace {
 
@@ -27,7 +29,7 @@ using AtlAxWinInitFn = BOOL(WINAPI*)();
 
 }  // namespace
 
-std::string FrmVisualizations::CatalogueUrl() { return std::string(QRV_SITE_URL) + "/VelmaraScreensaver/"; }
+std::string FrmVisualizations::CatalogueUrl() { return std::string(kSiteUrl) + "/VelmaraScreensaver/"; }
 
 void ShowFrmVisualizations(HWND owner, FrmVisualizations::RebuildList rebuild) {
   FrmVisualizations form;
@@ -152,7 +154,7 @@ void FrmVisualizations::Form_Load() {
                SWP_NOZORDER | SWP_NOACTIVATE);
   for (const Place& p : kPlaces)
     MoveWindow(GetDlgItem(dlg_, p.id), Px(p.x, true), Px(p.y, false), Px(p.w, true), Px(p.h, false), FALSE);
-  background_ = LoadPictureResource(IDR_DIALOG_BACKGROUND);
+  background_ = LoadPictureResource(IDR_DIALOG_BG);
   panel_brush_ = CreateSolidBrush(kPanel);
   SetWindowSubclass(GetDlgItem(dlg_, IDC_VIS_TEXT1), &Text1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   CreateBrowserOrLink();
@@ -237,7 +239,7 @@ void FrmVisualizations::Command1_Click() {
   SetDlgItemTextA(dlg_, IDC_VIS_LABEL1, "");
   const std::string name = download::DecodeCode(code);
   SetDlgItemTextA(dlg_, IDC_VIS_LABEL1, name.c_str());
-  Module1::DownloadURL = std::string(QRV_SITE_URL) + "/VelmaraScreensaver/DWN/" + name + ".exe";
+  Module1::DownloadURL = std::string(kSiteUrl) + "/VelmaraScreensaver/DWN/" + name + ".exe";
   Module1::DownloadFile = Module1::ProgramFolder() + "\\QR06V2XLM\\" + name + ".vsi";
   Module1::DownloadSite = kSiteName;
   Module1::DownloadTitle = download::UpperAnsi(name);

@@ -7,10 +7,6 @@ using mdlRegistro::RegVariant;
 
 namespace {
 
-// Data scratch for EnumValue: the values' data is read and thrown away; a
-// value whose data is longer makes its entry fail.
-constexpr DWORD kEnumDataScratch = 500;
-
 enum class Listing { SubKeys, Values };
 
 int32_t EnumNames(int32_t lPredefinedKey, const std::string& sKeyName, Listing what,
@@ -35,7 +31,6 @@ int32_t EnumNames(int32_t lPredefinedKey, const std::string& sKeyName, Listing w
   int32_t result = static_cast<int32_t>(count);
   names.assign(count, std::string());
   std::string buffer;
-  BYTE data[kEnumDataScratch];
   for (DWORD i = count; i-- > 0;) {
     buffer.assign(longest + 1, '\0');
     DWORD size = longest + 1;
@@ -43,9 +38,9 @@ int32_t EnumNames(int32_t lPredefinedKey, const std::string& sKeyName, Listing w
     if (what == Listing::SubKeys) {
       status = RegEnumKeyExA(key, i, &buffer[0], &size, nullptr, nullptr, nullptr, nullptr);
     } else {
-      DWORD type = 0;
-      DWORD data_size = kEnumDataScratch;
-      status = RegEnumValueA(key, i, &buffer[0], &size, nullptr, &type, data, &data_size);
+      // Only the name is wanted: asking for no data lets values of any size
+      // be listed.
+      status = RegEnumValueA(key, i, &buffer[0], &size, nullptr, nullptr, nullptr, nullptr);
     }
     if (status == ERROR_SUCCESS) {
       // The reported size is the name's length without its terminator.

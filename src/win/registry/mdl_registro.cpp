@@ -81,10 +81,10 @@ LONG SetValueEx(HKEY hKey, const std::string& sValueName, int32_t lValueType, co
     case REG_SZ: {
       const std::string text = vValue.ToText();
       if (!hKey) return ERROR_INVALID_HANDLE;
-      // Size without the terminator; the platform's ANSI entry point stores
-      // the text terminated (c_str() guarantees the NUL right after it).
+      // The size counts the terminating NUL, as the call documents for
+      // string types (c_str() guarantees it right after the text).
       return RegSetValueExA(hKey, sValueName.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>(text.size()));
+                            static_cast<DWORD>(text.size() + 1));
     }
     case REG_DWORD: {
       int32_t number = 0;

@@ -82,8 +82,8 @@ class KeyHandle {
 // with its own status, which then decides the operation's result.
 KeyHandle OpenKey(int32_t lPredefinedKey, const std::string& sKeyName);
 
-// Writes one value on an open key: type 1 (REG_SZ) as text with a size equal
-// to its length (the platform adds the terminator), type 4 (REG_DWORD) as a
+// Writes one value on an open key: type 1 (REG_SZ) as text with a size that
+// counts its terminating NUL, type 4 (REG_DWORD) as a
 // 32-bit integer. Returns the platform's status; kUnsupportedType for any
 // other type and ERROR_INVALID_DATA for a REG_DWORD whose variant is no
 // 32-bit whole number, writing nothing in both cases.

@@ -1,25 +1,22 @@
 #include "saver/desktop_capture.h"
 
+#include "shared/handles.h"
+
 HBITMAP CopyEntirePicture(HWND from) {
-  HDC src = GetDC(from);
+  WindowDc src(from);
   if (!src) return nullptr;
-  HBITMAP result = nullptr;
-  HDC mem = CreateCompatibleDC(src);
-  if (mem) {
-    RECT rc{0, 0, 0, 0};
-    GetClientRect(from, &rc);
-    const int w = rc.right, h = rc.bottom;
-    HBITMAP bmp = (w > 0 && h > 0) ? CreateCompatibleBitmap(src, w, h) : nullptr;
-    if (bmp) {
-      HGDIOBJ old = SelectObject(mem, bmp);
-      BitBlt(mem, 0, 0, w, h, src, 0, 0, SRCCOPY);
-      SelectObject(mem, old);
-      result = bmp;
-    }
-    DeleteDC(mem);
-  }
-  ReleaseDC(from, src);
-  return result;
+  MemoryDc mem(CreateCompatibleDC(src.get()));
+  if (!mem) return nullptr;
+  RECT rc{0, 0, 0, 0};
+  GetClientRect(from, &rc);
+  const int w = rc.right, h = rc.bottom;
+  ScopedBitmap bmp((w > 0 && h > 0) ? CreateCompatibleBitmap(src.get(), w, h) : nullptr);
+  if (!bmp) return nullptr;
+  {
+    Selection into(mem.get(), bmp.get());
+    BitBlt(mem.get(), 0, 0, w, h, src.get(), 0, 0, SRCCOPY);
+  }  // the bitmap leaves the memory DC before it is handed over
+  return bmp.release();
 }
 
 Picture PictureFromBitmap(HBITMAP bitmap) {
@@ -27,10 +24,16 @@ Picture PictureFromBitmap(HBITMAP bitmap) {
   BITMAP info{};
   if (!bitmap || !GetObjectA(bitmap, sizeof info, &info) || info.bmWidth <= 0 || info.bmHeight <= 0) return pic;
   BITMAPINFO bmi = TopDownBitmapInfo(info.bmWidth, info.bmHeight);
-  pic.pixels.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
-  HDC screen = GetDC(nullptr);
-  const int lines = GetDIBits(screen, bitmap, 0, info.bmHeight, pic.pixels.data(), &bmi, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
+  try {
+    pic.pixels.resize(static_cast<size_t>(info.bmWidth) * info.bmHeight);
+  } catch (...) {
+    return pic;  // no memory for the pixels: the capture fails, the built-in picture stays
+  }
+  int lines = 0;
+  {
+    WindowDc screen(nullptr);
+    lines = GetDIBits(screen.get(), bitmap, 0, info.bmHeight, pic.pixels.data(), &bmi, DIB_RGB_COLORS);
+  }
   if (lines != info.bmHeight) return Picture{};
   pic.width = info.bmWidth;
   pic.height = info.bmHeight;
@@ -39,17 +42,15 @@ Picture PictureFromBitmap(HBITMAP bitmap) {
 }
 
 Picture CaptureDesktopInto(HWND window) {
-  HDC dc = GetDC(window);
-  if (dc) {
-    // Where the system cannot draw the wallpaper in this process it fills
-    // with the brush selected in the DC: make that the desktop colour.
-    HGDIOBJ old_brush = SelectObject(dc, GetSysColorBrush(COLOR_BACKGROUND));
-    PaintDesktop(dc);
-    SelectObject(dc, old_brush);
-    ReleaseDC(window, dc);
+  {
+    WindowDc dc(window);
+    if (dc) {
+      // Where the system cannot draw the wallpaper in this process it fills
+      // with the brush selected in the DC: make that the desktop colour.
+      Selection brush(dc.get(), GetSysColorBrush(COLOR_BACKGROUND));
+      PaintDesktop(dc.get());
+    }
   }
-  HBITMAP bmp = CopyEntirePicture(window);
-  Picture pic = PictureFromBitmap(bmp);
-  if (bmp) DeleteObject(bmp);
-  return pic;
+  ScopedBitmap bmp(CopyEntirePicture(window));
+  return PictureFromBitmap(bmp.get());
 }

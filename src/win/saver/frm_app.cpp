@@ -9,6 +9,7 @@
 #include "resource.h"
 #include "shared/do_events.h"
 #include "shared/files.h"
+#include "shared/message_pump.h"
 
 namespace {
 constexpr UINT_PTR kTimerLoad = 1;  // drives the load sequence
@@ -60,11 +61,7 @@ int FrmApp::ShowModal() {
   ShowWindow(hwnd(), SW_MAXIMIZE);
   SetForegroundWindow(hwnd());
   SetFocus(txt_end_);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  RunMessageLoop();
   return 0;
 }
 
@@ -95,8 +92,9 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       logic_.Form_Unload();
       return 0;
     case WM_SYSCOMMAND:
-      // The system must not start another screensaver over this one.
-      if ((wp & 0xFFF0) == SC_SCREENSAVE || (wp & 0xFFF0) == SC_MONITORPOWER) return 0;
+      // The system must not start another screensaver over this one; the
+      // display may still power off as the user's power plan says.
+      if ((wp & 0xFFF0) == SC_SCREENSAVE) return 0;
       break;
     case WM_ERASEBKGND:
       return 1;
@@ -217,9 +215,6 @@ void FrmApp::SetImgFondoVisible(bool visible) {
   compositor_.SetBackgroundVisible(visible);
   Animate();
 }
-// The window itself takes every click and move; whether moves count is the
-// logic's business (not while loading), so the mask needs no state here.
-void FrmApp::SetImageMaskVisible(bool) {}
 void FrmApp::SetCoverVisible(bool visible) {
   compositor_.SetCoverVisible(visible);
   Animate();
@@ -270,12 +265,15 @@ void FrmApp::GetCursorPos(int* x, int* y) {
   *y = pt.y;
 }
 void FrmApp::ShowCursor(bool show) { ::ShowCursor(show ? TRUE : FALSE); }
+bool FrmApp::GetScreenSaveActive() {
+  BOOL active = TRUE;
+  if (!SystemParametersInfoA(SPI_GETSCREENSAVEACTIVE, 0, &active, 0)) return true;
+  return active != FALSE;
+}
 void FrmApp::SetScreenSaveActive(bool active) {
-  // Off for this session only, so that a run that is killed cannot leave the
-  // user's screensaver disabled for good; back on for the session and in the
-  // user's profile, so the activation is on after the run whatever it was.
-  const UINT flags = active ? (SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) : SPIF_SENDWININICHANGE;
-  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, flags);
+  // For this session only: the user's profile is never written, so a run that
+  // is killed cannot leave the screensaver switched off (or on) for good.
+  SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
 }
 void FrmApp::StopLoadTimer() { KillTimer(hwnd(), kTimerLoad); }
 void FrmApp::ExitProgram() { ExitProcess(0); }

@@ -36,7 +36,6 @@ class FrmApp : public Window, private FrmAppHost {
   void GetMovieOrigin(float* left, float* top) override;
   void PlaceTitle(float width, float height) override;
   void SetImgFondoVisible(bool visible) override;
-  void SetImageMaskVisible(bool visible) override;
   void SetCoverVisible(bool visible) override;
   void CaptureDesktopBackground() override;
   void PrepareMusic() override;
@@ -48,6 +47,7 @@ class FrmApp : public Window, private FrmAppHost {
   void SetCursorPos(int x, int y) override;
   void GetCursorPos(int* x, int* y) override;
   void ShowCursor(bool show) override;
+  bool GetScreenSaveActive() override;
   void SetScreenSaveActive(bool active) override;
   void StopLoadTimer() override;
   void ExitProgram() override;

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "shared/message_pump.h"
+
 void DoEvents() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -9,8 +11,7 @@ void DoEvents() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return;
     }
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchThreadMessage(msg);
   }
 }
 

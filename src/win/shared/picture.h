@@ -20,3 +20,8 @@ Picture LoadPictureResource(int id);
 
 // Draws the picture stretched over rect of dc (smooth halftone scaling).
 void DrawPictureStretched(HDC dc, const Picture& pic, const RECT& rect);
+
+// The picture resampled to width x height with a triangle filter that widens
+// when shrinking, so that edges stay smooth at every scale. Empty when the
+// source is empty or a size is not positive.
+Picture ScalePictureSmooth(const Picture& pic, int width, int height);

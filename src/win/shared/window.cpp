@@ -39,10 +39,22 @@ LRESULT CALLBACK Window::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   if (!self) return DefWindowProcA(hwnd, msg, wp, lp);
   if (msg == WM_NCDESTROY) {
-    LRESULT r = self->HandleMessage(msg, wp, lp);
+    LRESULT r = Dispatch(self, hwnd, msg, wp, lp);
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     self->hwnd_ = nullptr;
     return r;
   }
-  return self->HandleMessage(msg, wp, lp);
+  return Dispatch(self, hwnd, msg, wp, lp);
+}
+
+LRESULT Window::Dispatch(Window* self, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  // No exception may unwind through the system's code that called us: a
+  // handler that throws (say, out of memory) has done nothing more for this
+  // message, and the window goes on with the next one.
+  try {
+    return self->HandleMessage(msg, wp, lp);
+  } catch (...) {
+    if (msg == WM_PAINT) ValidateRect(hwnd, nullptr);  // or it is asked again at once
+    return 0;
+  }
 }

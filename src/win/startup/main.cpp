@@ -5,6 +5,7 @@
 #include "saver/frm_app.h"
 #include "saver/frm_preview.h"
 #include "settings_dialog/frm_properties.h"
+#include "shared/message_pump.h"
 #include "startup/command_line.h"
 
 namespace {
@@ -17,20 +18,21 @@ int RunPreview(const std::string& command_text) {
   FrmPreview preview;
   if (!preview.Load()) return 1;
   preview.EmbedInto(parent);
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
+  RunMessageLoop();
   return 0;
 }
 }  // namespace
 
 int Main(const std::string& args) {
   switch (ParseRunMode(args)) {
-    case RunMode::Configure:
-      ShowFrmProperties();
-      return 0;
+    case RunMode::Configure: {
+      // "/c:<hwnd>": the window that asked owns the dialog, so that it opens
+      // in front of it; no number, or no such window, and it opens unowned.
+      bool has_digits = false;
+      const int32_t handle = ParseParentHandle(CommandText(args), &has_digits);
+      HWND owner = reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
+      return ShowFrmProperties(has_digits && IsWindow(owner) ? owner : nullptr);
+    }
     case RunMode::Preview:
       return RunPreview(CommandText(args));
     case RunMode::Run:
