@@ -13,10 +13,26 @@ switch=("$@"); [ ${#switch[@]} -gt 0 ] || switch=(/s)
 . scripts/wine_env.sh
 export WINEPREFIX="${WINEPREFIX:-$root/build/wine-run-$QRV_ARCH}" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG="${WINEDEBUG:--all}"
 [ -f "$WINEPREFIX/system.reg" ] || { qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w; }
+# Settings mode: "Get More" downloads from the site. Serve site/ on loopback
+# and point this prefix's system proxy at it, so the program's built-in site
+# address reaches it with no other step. Other modes leave the proxy off.
+key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+if [ "$(echo "${switch[0]}" | cut -c1-2 | tr a-z A-Z)" = /C ]; then
+  state="$root/build/run-site-server"
+  port=$(python3 "$root/tests/server/qrv_test_server.py" --state "$state" --site "$root/site" --no-tls \
+    --daemon --parent $$ | cut -d' ' -f1)
+  "$QRV_WINE" reg add "$key" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  "$QRV_WINE" reg add "$key" /v ProxyServer /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
+  echo "run: the download site is served on 127.0.0.1:$port for this prefix"
+else
+  "$QRV_WINE" reg add "$key" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null 2>&1
+fi
 cd "$QRV_DIST"
 echo "run: starting $QRV_DIST/QrvSaver2006.scr ($QRV_ARCH) ${switch[*]}"
 if [ -n "${DISPLAY:-}" ]; then
-  exec "$QRV_WINE" ./QrvSaver2006.scr "${switch[@]}"
+  # not exec: the site server ends when this script does
+  "$QRV_WINE" ./QrvSaver2006.scr "${switch[@]}"
+  exit $?
 fi
 n=99; while [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n+1)); done
 Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
