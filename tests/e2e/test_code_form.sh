@@ -37,12 +37,17 @@ click_at 305 298
 wait_until 60 watched "message Downloading TUNNEL visualisation..." || fail "download did not start"
 shot code_form_downloading
 wait_until 120 watched "msgbox The visualisation has been successfully downloaded." || fail "no success"
+wait_until 30 test -s "$E2E_DIR/app/rebuilt.txt" || fail "list not rebuilt after the download"
 wait_until 30 form_closed || fail "form did not close after the download"
 cmp -s "$DATA/tunnel.vsi" "$E2E_ROOT/site/VelmaraScreensaver/DWN/tunnel.exe" || fail "tunnel.vsi differs"
 [ "$(tr -d '\r\n' <"$E2E_DIR/app/rebuilt.txt")" = tunnel ] || fail "list not rebuilt with the new name"
 
 # 2. Code on the clipboard, file present: asked, No, nothing downloaded.
+# Wine keeps the clipboard only while its session lives: keep one program up.
+(exec "$QRV_WINE" "$HELPERS/clip_tool.exe" keep 120 >/dev/null 2>&1) &
+E2E_PIDS+=("$!")
 wine "$HELPERS/clip_tool.exe" set '222315150613 ' || fail "clipboard not set"
+[ "$(wine "$HELPERS/clip_tool.exe" get)" = '222315150613 ' ] || fail "clipboard does not read back"
 before=$(stat -c %Y.%s "$DATA/tunnel.vsi")
 rm -f "$E2E_DIR/app/rebuilt.txt"
 start_form
