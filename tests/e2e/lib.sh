@@ -156,7 +156,9 @@ reg_value() {
 # The system's screensaver activation, as the user's profile stores it and as
 # the session has it. Wine keeps a value set for the session only in a
 # volatile key that lives as long as the prefix's wineserver: call
-# keep_server before the run so that it outlives the program.
+# keep_server before the run so that it outlives the program. (With an X
+# display, Wine reads the session's activation from the X server: on when
+# its screensaver has a timeout, see `xset q`.)
 keep_server() { wineserver -p >/dev/null 2>&1 || true; }
 profile_activation() { reg_value 'HKCU\Control Panel\Desktop' ScreenSaveActive; }
 session_activation() {
