@@ -11,7 +11,8 @@ pkgs=(cmake ninja-build g++ make pkg-config python3
       wine wine32:i386 xvfb xdotool imagemagick x11-utils
       googletest libgtest-dev libbenchmark-dev rapidjson-dev libstb-dev
       clang libclang-rt-14-dev dpkg-dev
-      timidity sox freepats)
+      timidity sox freepats
+      xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils nsis)
 
 need_install=()
 have_arch=$(dpkg --print-foreign-architectures | grep -c '^i386$' || true)
