@@ -18,3 +18,14 @@ mkdir -p dist
 cp build/win/src/win/QrvSaver2006.scr dist/
 cp -r data/QR06V2XLM dist/QR06V2XLM
 echo "build: dist/QrvSaver2006.scr and dist/QR06V2XLM ready"
+
+# Installers, one per program (NSIS; see installer/QrvSaver2006.nsi).
+version=$(sed -n 's/.*VALUE "ProductVersion", "\([0-9.]*\)".*/\1/p' src/win/res/app.rc)
+build_installer() {  # build_installer ARCH FOLDER
+  [ -f "$2/QrvSaver2006.scr" ] || return 0
+  (cd installer && makensis -V2 -DARCH="$1" -DSRCDIR="$2" -DVERSION="${version:-1.0.0.0}" \
+     -DOUTFILE="$root/dist/QrvSaver2006-setup-$1.exe" QrvSaver2006.nsi >/dev/null)
+  echo "build: dist/QrvSaver2006-setup-$1.exe ready"
+}
+build_installer x86 "$root/dist"
+build_installer x64 "$root/dist/x64"
