@@ -3,7 +3,8 @@
 # its process over a window of time after loading, on a private X display
 # with the given monitors. Usage: scripts/cpu_use.sh [LAYOUT] [seconds]
 # LAYOUT is WxH for one monitor (Xvfb) or PRIMARY,SECOND[,right|left|above|below]
-# for two (Xorg with the dummy driver; see scripts/monitors.sh).
+# for two (Xorg with the dummy driver; see scripts/monitors.sh). MON_XORG=1
+# puts a single monitor on Xorg too, for a like-for-like comparison.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 size="${1:-1920x1080}"; secs="${2:-30}"
@@ -27,4 +28,4 @@ sleep "$secs"
 t1=$(ticks); w1=$(date +%s.%N)
 awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v s="$size" \
   'BEGIN { printf "cpu use at %s: %.3f CPU s per wall s (%.2f CPU s over %.1f s)\n", s, (b-a)/hz/(w1-w0), (b-a)/hz, w1-w0 }'
-import -window root "$root/dist/screens/cpu_${size//,/_}.png" 2>/dev/null || true
+import -window root "$root/dist/screens/cpu_${size//,/_}${MON_XORG:+_xorg}.png" 2>/dev/null || true

@@ -5,6 +5,8 @@
 # with each a WxH for two (Xorg with the dummy driver, the second monitor
 # placed by xrandr; default right). Xvfb cannot give Wine two monitors: its
 # Xinerama screens all start at 0,0 and Wine sees one.
+# MON_XORG=1 runs one monitor on Xorg too, so that one and two monitors can be
+# compared on the same server.
 # Sets DISPLAY, MON_X_PID (the server's process id, to be ended by the caller)
 # and MON_PRIMARY_X / MON_PRIMARY_Y: where the primary's top left corner lies
 # in X root coordinates (Wine puts the primary at 0,0 of its own screen
@@ -55,7 +57,7 @@ start_monitors() {
   local layout=$1 dir=$2 n
   mon_parse "$layout"
   MON_PRIMARY_X=0; MON_PRIMARY_Y=0
-  if [ -z "$MON_SW" ]; then
+  if [ -z "$MON_SW" ] && [ -z "${MON_XORG:-}" ]; then
     for n in $(seq 70 199); do
       n=$(mon_free_display "$n") || return 1
       Xvfb ":$n" -screen 0 "${MON_PW}x${MON_PH}x24" -nolisten tcp >"$dir/x.log" 2>&1 &
@@ -66,7 +68,7 @@ start_monitors() {
     done
     return 1
   fi
-  local vw=$((MON_PW + MON_SW)) vh=$((MON_PH > MON_SH ? MON_PH : MON_SH))
+  local vw=$((MON_PW + ${MON_SW:-0})) vh=$((MON_PH > ${MON_SH:-0} ? MON_PH : ${MON_SH:-0}))
   case "$MON_SIDE" in
     above|below) vw=$((MON_PW > MON_SW ? MON_PW : MON_SW)); vh=$((MON_PH + MON_SH)) ;;
   esac
@@ -103,8 +105,9 @@ EOF
   done
   [ -n "$MON_X_PID" ] || return 1
   mon_mode DUMMY0 "$MON_PW" "$MON_PH" || return 1
-  mon_mode DUMMY1 "$MON_SW" "$MON_SH" || return 1
   xrandr --output DUMMY0 --primary
+  [ -n "$MON_SW" ] || return 0
+  mon_mode DUMMY1 "$MON_SW" "$MON_SH" || return 1
   case "$MON_SIDE" in
     right) xrandr --output DUMMY1 --right-of DUMMY0 ;;
     left) xrandr --output DUMMY1 --left-of DUMMY0; MON_PRIMARY_X=$MON_SW ;;
