@@ -90,4 +90,42 @@ left=$(find "$WINEPREFIX/drive_c" -iname '*qrvsaver2006*' -o -iname 'QR06V2XLM' 
 wine reg export 'HKCU\Software' "$E2E_DIR/software.reg" /y >/dev/null 2>&1 || true
 grep -qi 'qrvsaver2006' "$E2E_DIR/software.reg" && fail "registry entries left under HKCU\\Software: $(grep -i qrvsaver2006 "$E2E_DIR/software.reg" | head -3)"
 log "silent uninstall: nothing left but the settings key, previous screensaver back: ok"
+
+# For every user (Wine's user is an administrator, so no prompt): the system
+# folder that the program's own kind of Windows programs use (the real
+# System32 for the 64-bit program), the entry under HKLM, and the uninstaller
+# beside the other programs; its uninstall takes all of it away again.
+if [[ "$SETUP" == *x64* ]] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  sys=system32; progs="Program Files"
+else
+  sys=syswow64; progs="Program Files (x86)"
+fi
+LM_UNINST='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QrvSaver2006'
+lm_value() {  # a value of the HKLM entry, in the 64-bit or the 32-bit view
+  local view
+  for view in /reg:64 /reg:32; do
+    wine reg query "$LM_UNINST" /v "$1" "$view" 2>/dev/null | tr -d '\r' |
+      awk -v n="$1" 'tolower($1)==tolower(n) {sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]*/, ""); print; f=1; exit} END {exit !f}' && return 0
+  done
+  return 0
+}
+wine "$SETUP" /ALLUSERS /S || fail "the silent install for every user returned $?"
+sysdir="$WINEPREFIX/drive_c/windows/$sys"
+cmp -s "$sysdir/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" || fail "the program is not in windows\\$sys"
+diff -r "$sysdir/QR06V2XLM" "$DIST/QR06V2XLM" >/dev/null || fail "the data folder is not in windows\\$sys"
+[ "$(lm_value InstallLocation)" = 'C:\windows\system32' ] || fail "HKLM entry InstallLocation '$(lm_value InstallLocation)'"
+[ "$(lm_value Publisher)" = 'QrvSaver2006 developers' ] || fail "no HKLM uninstall entry"
+[ -f "$WINEPREFIX/drive_c/$progs/QrvSaver2006/Uninstall.exe" ] || fail "no uninstaller in $progs"
+[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/QrvSaver2006 Settings.lnk" ] ||
+  fail "no Start-menu entry for every user"
+log "install for every user into windows\\$sys, entry under HKLM: ok"
+wine "C:\\$progs\\QrvSaver2006\\Uninstall.exe" /S || fail "the uninstall for every user returned $?"
+wineserver -w
+[ ! -e "$sysdir/QrvSaver2006.scr" ] && [ ! -e "$sysdir/QR06V2XLM" ] || fail "the program stayed in windows\\$sys"
+[ -d "$sysdir" ] || fail "the system folder went"
+[ ! -e "$WINEPREFIX/drive_c/$progs/QrvSaver2006" ] || fail "the uninstaller's folder stayed"
+[ -z "$(lm_value DisplayName)" ] || fail "the HKLM uninstall entry stayed"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE)" = 'C:\windows\system32\previous.scr' ] ||
+  fail "SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)' after the uninstall for every user"
+log "uninstall for every user: ok"
 echo "PASS installer"
