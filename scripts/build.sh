@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Builds the host build (portable core, unit tests, tools) and the Windows
-# cross build, and leaves the ready-to-run folder dist/. Runs no tests.
+# Builds the host build (portable core, unit tests, tools) and both Windows
+# cross builds, and leaves the ready-to-run folders:
+#   dist/QrvSaver2006.scr     + dist/QR06V2XLM       the shipped 32-bit program
+#   dist/x64/QrvSaver2006.scr + dist/x64/QR06V2XLM   the 64-bit program
+# The programs in dist/ are stripped; their symbols stay beside the builds
+# (build/win*/src/win/QrvSaver2006.scr.debug) so a crash address can be read.
+# Runs no tests.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -9,20 +14,29 @@ jobs="${QRV_JOBS:-$(nproc)}"
 cmake -S . -B build/host -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 ninja -C build/host -j "$jobs"
 
-cmake -S . -B build/win -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-ninja -C build/win -j "$jobs"
+# ship BUILD_DIR TOOL_PREFIX DIST_DIR
+ship() {
+  local exe="$1/src/win/QrvSaver2006.scr"
+  "$2-objcopy" --only-keep-debug "$exe" "$exe.debug"
+  rm -rf "$3/QR06V2XLM" "$3/QrvSaver2006.scr"
+  mkdir -p "$3"
+  "$2-objcopy" --strip-all --add-gnu-debuglink="$exe.debug" "$exe" "$3/QrvSaver2006.scr"
+  cp -r data/QR06V2XLM "$3/QR06V2XLM"
+}
 
-rm -rf dist/QR06V2XLM dist/QrvSaver2006.scr
-mkdir -p dist
-cp build/win/src/win/QrvSaver2006.scr dist/
-cp -r data/QR06V2XLM dist/QR06V2XLM
-echo "build: dist/QrvSaver2006.scr and dist/QR06V2XLM ready"
+for arch in i686 x86_64; do
+  dir=build/win; [ "$arch" = x86_64 ] && dir=build/win64
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" >/dev/null
+  ninja -C "$dir" -j "$jobs"
+done
+ship build/win i686-w64-mingw32 dist
+ship build/win64 x86_64-w64-mingw32 dist/x64
+echo "build: dist/QrvSaver2006.scr (32-bit) and dist/x64/QrvSaver2006.scr (64-bit) ready, each with QR06V2XLM"
 
 # Installers, one per program (NSIS; see installer/QrvSaver2006.nsi).
 version=$(sed -n 's/.*VALUE "ProductVersion", "\([0-9.]*\)".*/\1/p' src/win/res/app.rc)
 build_installer() {  # build_installer ARCH FOLDER
-  [ -f "$2/QrvSaver2006.scr" ] || return 0
   (cd installer && makensis -V2 -DARCH="$1" -DSRCDIR="$2" -DVERSION="${version:-1.0.0.0}" \
      -DOUTFILE="$root/dist/QrvSaver2006-setup-$1.exe" QrvSaver2006.nsi >/dev/null)
   echo "build: dist/QrvSaver2006-setup-$1.exe ready"

@@ -7,15 +7,16 @@
 # puts a single monitor on Xorg too, for a like-for-like comparison.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/wine_env.sh"   # the program this machine can run
 size="${1:-1920x1080}"; secs="${2:-30}"
-work=$(mktemp -d); trap 'kill ${app:-} ${MON_X_PID:-} 2>/dev/null; WINEPREFIX=$work/prefix wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+work=$(mktemp -d); trap 'kill ${app:-} ${MON_X_PID:-} 2>/dev/null; WINEPREFIX=$work/prefix qrv_wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 export WINEPREFIX="$work/prefix" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
-wineboot -i >/dev/null 2>&1; wineserver -w
+qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w
 source "$root/scripts/monitors.sh"
 start_monitors "$size" "$work" || { echo "cpu_use: no X server for $size" >&2; exit 1; }
-wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /f >/dev/null 2>&1
-cd "$root/dist"
-wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
+qrv_wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /f >/dev/null 2>&1
+cd "$root/$QRV_DIST"
+qrv_wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
 sleep 8   # loading takes about four seconds
 # The screensaver's process in this run's prefix (other runs may be going on).
 pid=$(pgrep -f 'QrvSaver2006.scr /s' | while read p; do
@@ -26,6 +27,6 @@ hz=$(getconf CLK_TCK)
 t0=$(ticks); w0=$(date +%s.%N)
 sleep "$secs"
 t1=$(ticks); w1=$(date +%s.%N)
-awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v s="$size" \
+awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v s="$size $QRV_ARCH" \
   'BEGIN { printf "cpu use at %s: %.3f CPU s per wall s (%.2f CPU s over %.1f s)\n", s, (b-a)/hz/(w1-w0), (b-a)/hz, w1-w0 }'
 import -window root "$root/dist/screens/cpu_${size//,/_}${MON_XORG:+_xorg}.png" 2>/dev/null || true

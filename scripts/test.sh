@@ -5,6 +5,9 @@
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
+# QRV_ARCH set by the caller forces the arch under test; otherwise the
+# machine decides (see scripts/wine_env.sh).
+[ -n "${QRV_ARCH:-}" ] && export QRV_ARCH_FORCED=1
 bash scripts/setup.sh || { echo "0 passed, 1 failed"; exit 1; }
 bash scripts/build.sh || { echo "0 passed, 1 failed"; exit 1; }
 
@@ -48,18 +51,30 @@ else
   tally 0 1; echo "$out" | tail -15; echo "songs render: 0 passed, 1 failed"
 fi
 
-echo "== windows (cross-built, under Wine) =="
-export WINEPREFIX="$root/build/wine-tests" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
-if [ ! -f "$WINEPREFIX/system.reg" ]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
-ctest_layer windows build/win
-wineserver -k 2>/dev/null || true
-unset WINEPREFIX
+# The Windows layer runs on every program this machine can execute: both
+# where 32-bit code runs, the 64-bit one alone where it does not (or when
+# QRV_ARCH forces one). Each arch gets its own prefix.
+. scripts/wine_env.sh
+if [ -n "${QRV_ARCH_FORCED:-}" ] || [ "$QRV_CAN_WIN32" = 0 ]; then archs=("$QRV_ARCH"); else archs=(win32 win64); fi
+for arch in "${archs[@]}"; do
+  echo "== windows ($arch, cross-built, under Wine) =="
+  (
+    QRV_ARCH=$arch; . scripts/wine_env.sh
+    export WINEPREFIX="$root/build/wine-tests-$arch" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG=-all
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w; fi
+    ctest_layer "windows ($arch)" "$QRV_WIN_BUILD" > "$root/build/windows-$arch.out"
+    qrv_wineserver -k 2>/dev/null || true
+  )
+  cat "build/windows-$arch.out"
+  line=$(grep -E '^windows \('"$arch"'\): [0-9]+ passed, [0-9]+ failed' "build/windows-$arch.out" | tail -1)
+  if [ -n "$line" ]; then tally "$(echo "$line" | awk '{print $3}')" "$(echo "$line" | awk '{print $5}')"; else tally 0 1; fi
+done
 
-echo "== end-to-end (real .scr, Wine + Xvfb) =="
+echo "== end-to-end (real .scr, Wine + Xvfb) on $QRV_ARCH =="
 e2e_out=$(bash tests/e2e/run_all.sh 2>&1); echo "$e2e_out"
-line=$(echo "$e2e_out" | grep -E '^e2e: [0-9]+ passed, [0-9]+ failed' | tail -1)
+line=$(echo "$e2e_out" | grep -E '^e2e \(win(32|64)\): [0-9]+ passed, [0-9]+ failed' | tail -1)
 if [ -n "$line" ]; then
-  tally "$(echo "$line" | awk '{print $2}')" "$(echo "$line" | awk '{print $4}')"
+  tally "$(echo "$line" | awk '{print $3}')" "$(echo "$line" | awk '{print $5}')"
 else
   tally 0 1
 fi

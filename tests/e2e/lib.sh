@@ -3,8 +3,18 @@
 # screenshots, and waits on conditions. Source it; call e2e_begin first.
 set -euo pipefail
 E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-DIST="$E2E_ROOT/dist"
-SCREENS="$DIST/screens"
+# The program under test is the one this machine can run (QRV_ARCH forces it).
+. "$E2E_ROOT/scripts/wine_env.sh"
+DIST="$E2E_ROOT/$QRV_DIST"
+SCREENS="$E2E_ROOT/dist/screens"
+# Test helper programs (preview host, clipboard tool) of the same arch.
+HELPERS="$E2E_ROOT/$QRV_WIN_BUILD/tests/win"
+# `wine`, `wineserver`, `wineboot` and `winepath` in the scripts mean the ones
+# of the arch under test; `exec` needs the loader itself: "$QRV_WINE".
+wine() { "$QRV_WINE" "$@"; }
+wineserver() { "$QRV_WINESERVER" "$@"; }
+wineboot() { "$QRV_WINE" wineboot "$@"; }
+winepath() { "$QRV_WINE" winepath "$@"; }
 export WINEDLLOVERRIDES="mscoree=;mshtml="
 export WINEDEBUG="${WINEDEBUG:--all}"
 E2E_PIDS=()
@@ -18,7 +28,7 @@ fail() { echo "[$E2E_NAME] FAIL: $*" >&2; exit 1; }
 # A template prefix is booted once per machine and copied for each test, so
 # every test starts from a fresh registry without paying for wineboot.
 e2e_template_prefix() {
-  local tpl="$E2E_ROOT/build/e2e-template-prefix"
+  local tpl="$E2E_ROOT/build/e2e-template-prefix-$QRV_ARCH"
   if [ ! -f "$tpl/.ready" ]; then
     rm -rf "$tpl"
     mkdir -p "$tpl"
@@ -53,7 +63,7 @@ e2e_begin() {
     start_monitors "$size" "$E2E_DIR" || fail "no X server with the monitors $size ($E2E_DIR/xorg.log)"
     E2E_XVFB_PID=$MON_X_PID
     trap e2e_end EXIT
-    log "display $DISPLAY with monitors $size, prefix $WINEPREFIX"
+    log "display $DISPLAY with monitors $size, prefix $WINEPREFIX, program $QRV_ARCH"
     return 0
   fi
   local n
@@ -68,7 +78,7 @@ e2e_begin() {
   done
   [ -n "$E2E_XVFB_PID" ] || fail "no X display"
   trap e2e_end EXIT
-  log "display $DISPLAY, prefix $WINEPREFIX"
+  log "display $DISPLAY, prefix $WINEPREFIX, program $QRV_ARCH"
 }
 
 xdpyinfo_ok() { xdpyinfo >/dev/null 2>&1; }
@@ -97,7 +107,7 @@ wait_until() {
 
 # start_app SWITCH...: starts the screensaver; sets APP_PID.
 start_app() {
-  (cd "$E2E_DIR/app" && exec wine "$APP" "$@" >"$E2E_DIR/app.log" 2>&1) &
+  (cd "$E2E_DIR/app" && exec "$QRV_WINE" "$APP" "$@" >"$E2E_DIR/app.log" 2>&1) &
   APP_PID=$!
   E2E_PIDS+=("$APP_PID")
 }
@@ -162,7 +172,7 @@ placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" =
 SETTINGS_KEY='HKCU\Quorvane\VMSRC16\Settings'
 
 # helper_exe NAME: a test helper program built with the cross build.
-helper_exe() { echo "$E2E_ROOT/build/win/tests/win/$1.exe"; }
+helper_exe() { echo "$HELPERS/$1.exe"; }
 
 # installer_name: the installer of the program under test.
-installer_name() { echo "QrvSaver2006-setup-x86.exe"; }
+installer_name() { if [ "$QRV_ARCH" = win64 ]; then echo QrvSaver2006-setup-x64.exe; else echo QrvSaver2006-setup-x86.exe; fi; }

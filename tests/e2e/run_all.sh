@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every tests/e2e/test_*.sh in turn; prints one line per script and a
-# summary line "e2e: N passed, N failed".
+# summary line "e2e (ARCH): N passed, N failed".
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 pass=0; failed=0; names=()
@@ -15,5 +15,6 @@ for t in "$here"/test_*.sh; do
     sed 's/^/    /' "/tmp/qrv-$name.log" | tail -25
   fi
 done
-echo "e2e: $pass passed, $failed failed"
+. "$here/../../scripts/wine_env.sh"
+echo "e2e ($QRV_ARCH): $pass passed, $failed failed"
 [ "$failed" = 0 ]

@@ -51,7 +51,7 @@ version=$(reg_value "$UNINST" DisplayVersion)
 log "uninstall entry with name, icon, version $version and publisher: ok"
 
 # /s from the installed place: it finds its data folder there and runs.
-(cd "$WINEPREFIX/drive_c" && exec wine "$inst/QrvSaver2006.scr" /s >"$E2E_DIR/app.log" 2>&1) &
+(cd "$WINEPREFIX/drive_c" && exec "$QRV_WINE" "$inst/QrvSaver2006.scr" /s >"$E2E_DIR/app.log" 2>&1) &
 APP_PID=$!; E2E_PIDS+=("$APP_PID")
 wait_until 30 window_named QrvSaver2006 || fail "the installed program showed no window"
 xdotool mousemove 600 10

@@ -9,7 +9,7 @@ e2e_begin music
 
 # mci_commands: the command strings handed to the MCI, in order, one a line.
 mci_commands() {
-  sed -nE 's/^[0-9a-f]+:trace:mci:mciSendStringW \(L"(.*)", [0-9A-Fa-f]{8}, [0-9]+, [0-9A-Fa-f]{8}\)$/\1/p' \
+  sed -nE 's/^[0-9a-f]+:trace:mci:mciSendStringW \(L"(.*)", [0-9A-Fa-f]+, [0-9]+, [0-9A-Fa-f]+\)$/\1/p' \
     "$E2E_DIR/app.log" | perl -pe 's/\\(.)/$1/g'
 }
 # line_of TEXT: the number of the first command equal to TEXT, or nothing.

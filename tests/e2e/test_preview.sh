@@ -7,8 +7,8 @@ e2e_begin preview
 start_app /p
 wait_exit 15 || fail "/p without a handle did not end"
 
-host="$E2E_ROOT/build/win/tests/win/preview_host.exe"
-(cd "$E2E_DIR" && exec wine "$host" 'Z:'"$(echo "$E2E_DIR/hwnd.txt" | tr / '\\')" >/dev/null 2>&1) &
+host="$HELPERS/preview_host.exe"
+(cd "$E2E_DIR" && exec "$QRV_WINE" "$host" 'Z:'"$(echo "$E2E_DIR/hwnd.txt" | tr / '\\')" >/dev/null 2>&1) &
 HOST_PID=$!
 E2E_PIDS+=("$HOST_PID")
 wait_until 30 test -s "$E2E_DIR/hwnd.txt" || fail "the preview host did not start"

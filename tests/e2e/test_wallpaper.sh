@@ -6,7 +6,7 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin wallpaper
 
-clip="$E2E_ROOT/build/win/tests/win/clip_tool.exe"
+clip="$HELPERS/clip_tool.exe"
 [ -f "$clip" ] || fail "missing $clip (scripts/build.sh builds it)"
 
 # A user's desktop with a wallpaper and a desktop colour of its own.
@@ -58,7 +58,7 @@ end_by_click() {
 
 # Wine keeps the clipboard only while its session lives; this keeps it alive
 # between the runs, as the user's desktop would.
-(exec wine "$clip" keep 120 >/dev/null 2>&1) &
+(exec "$QRV_WINE" "$clip" keep 120 >/dev/null 2>&1) &
 E2E_PIDS+=("$!")
 text="QrvSaver clipboard sentinel 42"
 wine "$clip" set "$text" || fail "could not put text on the clipboard"

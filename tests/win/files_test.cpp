@@ -152,7 +152,9 @@ TEST_F(TempFolder, MusicCommandsReachTheRealDeviceAndReturn) {
     const double length = Val(Module1::SongLength);
     EXPECT_TRUE(std::isfinite(length) && length >= 0) << c.name << ": \"" << Module1::SongLength << '"';
     EXPECT_EQ(Module1::SongLength[0], ' ') << c.name;
-    if (opened) EXPECT_GT(length, 0) << c.name << ": an open sequence has a length";
+    if (opened) {
+      EXPECT_GT(length, 0) << c.name << ": an open sequence has a length";
+    }
     if (!c.playable) {
       EXPECT_FALSE(opened) << c.name;
       EXPECT_EQ(Module1::SongLength, " 0") << c.name;

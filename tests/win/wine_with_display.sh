@@ -1,6 +1,6 @@
 #!/bin/sh
 # CTest's emulator for the cross-built tests: wine_with_display.sh STATE_DIR
-# PROGRAM ARGS... runs the program under Wine. Drawing into windows needs an X
+# PROGRAM ARGS... runs the program under the Wine of $QRV_ARCH. Drawing into windows needs an X
 # display, and a Wine session keeps the display its first program had, so
 # every program of a run (test discovery included) gets the same one. When
 # the caller has no DISPLAY, that is a private Xvfb, shared through STATE_DIR;
@@ -37,4 +37,4 @@ if [ -z "${DISPLAY:-}" ]; then
   DISPLAY=":$n"
   export DISPLAY
 fi
-exec wine "$@"
+exec "$(dirname "$0")/../../scripts/qrv-wine" "$@"

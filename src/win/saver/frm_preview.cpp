@@ -18,10 +18,10 @@ void FrmPreview::EmbedInto(HWND parent) {
   GetClientRect(parent, &rc);
   SetWindowTextA(hwnd(), "Preview");
   // A window cannot be popup and child at once: the child style replaces the popup one.
-  LONG style = GetWindowLongA(hwnd(), GWL_STYLE);
-  SetWindowLongA(hwnd(), GWL_STYLE, (style & ~WS_POPUP) | WS_CHILD);
+  LONG_PTR style = GetWindowLongPtrA(hwnd(), GWL_STYLE);
+  SetWindowLongPtrA(hwnd(), GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
   SetParent(hwnd(), parent);
-  SetWindowLongA(hwnd(), GWL_HWNDPARENT, static_cast<LONG>(reinterpret_cast<LONG_PTR>(parent)));
+  SetWindowLongPtrA(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
   SetWindowPos(hwnd(), nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   // The parent normally destroys us with itself; if it lives in another process
   // that has died, nobody would, so the form also checks that its parent lives.
