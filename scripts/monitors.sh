@@ -115,4 +115,7 @@ EOF
     above) xrandr --output DUMMY1 --above DUMMY0; MON_PRIMARY_Y=$MON_SH ;;
     *) echo "monitors: unknown side $MON_SIDE" >&2; return 1 ;;
   esac
+  # A full query makes the server probe its outputs again. Until something
+  # does, the cheap query that Wine makes still returns one monitor.
+  xrandr >/dev/null
 }
