@@ -185,7 +185,13 @@ Section "Install"
       StrCpy $INSTDIR "$WINDIR\System32"
       StrCpy $UninstDir "$PROGRAMFILES64\${PRODUCT}"
     !else
-      StrCpy $INSTDIR "$SYSDIR"
+      ; On 64-bit Windows the 32-bit system folder, named as 64-bit programs
+      ; (the display settings) find it.
+      ${If} ${RunningX64}
+        StrCpy $INSTDIR "$WINDIR\SysWOW64"
+      ${Else}
+        StrCpy $INSTDIR "$SYSDIR"
+      ${EndIf}
       StrCpy $UninstDir "$PROGRAMFILES32\${PRODUCT}"
     !endif
   ${Else}

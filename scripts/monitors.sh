@@ -106,15 +106,16 @@ EOF
   [ -n "$MON_X_PID" ] || return 1
   mon_mode DUMMY0 "$MON_PW" "$MON_PH" || return 1
   xrandr --output DUMMY0 --primary
-  [ -n "$MON_SW" ] || return 0
-  mon_mode DUMMY1 "$MON_SW" "$MON_SH" || return 1
-  case "$MON_SIDE" in
-    right) xrandr --output DUMMY1 --right-of DUMMY0 ;;
-    left) xrandr --output DUMMY1 --left-of DUMMY0; MON_PRIMARY_X=$MON_SW ;;
-    below) xrandr --output DUMMY1 --below DUMMY0 ;;
-    above) xrandr --output DUMMY1 --above DUMMY0; MON_PRIMARY_Y=$MON_SH ;;
-    *) echo "monitors: unknown side $MON_SIDE" >&2; return 1 ;;
-  esac
+  if [ -n "$MON_SW" ]; then
+    mon_mode DUMMY1 "$MON_SW" "$MON_SH" || return 1
+    case "$MON_SIDE" in
+      right) xrandr --output DUMMY1 --right-of DUMMY0 ;;
+      left) xrandr --output DUMMY1 --left-of DUMMY0; MON_PRIMARY_X=$MON_SW ;;
+      below) xrandr --output DUMMY1 --below DUMMY0 ;;
+      above) xrandr --output DUMMY1 --above DUMMY0; MON_PRIMARY_Y=$MON_SH ;;
+      *) echo "monitors: unknown side $MON_SIDE" >&2; return 1 ;;
+    esac
+  fi
   # A full query makes the server probe its outputs again. Until something
   # does, the cheap query that Wine makes still returns one monitor.
   xrandr >/dev/null

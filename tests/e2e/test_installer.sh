@@ -113,7 +113,9 @@ wine "$SETUP" /ALLUSERS /S || fail "the silent install for every user returned $
 sysdir="$WINEPREFIX/drive_c/windows/$sys"
 cmp -s "$sysdir/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" || fail "the program is not in windows\\$sys"
 diff -r "$sysdir/QR06V2XLM" "$DIST/QR06V2XLM" >/dev/null || fail "the data folder is not in windows\\$sys"
-[ "$(lm_value InstallLocation)" = 'C:\windows\system32' ] || fail "HKLM entry InstallLocation '$(lm_value InstallLocation)'"
+[ "$(lm_value InstallLocation | tr A-Z a-z)" = "c:\\windows\\$sys" ] || fail "HKLM entry InstallLocation '$(lm_value InstallLocation)'"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE | tr A-Z a-z)" = "c:\\windows\\$sys\\qrvsaver2006.scr" ] ||
+  fail "SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)' after the install for every user"
 [ "$(lm_value Publisher)" = 'QrvSaver2006 developers' ] || fail "no HKLM uninstall entry"
 [ -f "$WINEPREFIX/drive_c/$progs/QrvSaver2006/Uninstall.exe" ] || fail "no uninstaller in $progs"
 [ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/QrvSaver2006 Settings.lnk" ] ||
