@@ -23,20 +23,22 @@ mon_parse() {
   fi
 }
 
-mon_free_display() {  # prints a display number nobody uses
-  local n
-  for n in $(seq "${1:-70}" 199); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    echo "$n"; return 0
-  done
-  return 1
-}
-
-mon_wait_x() {  # waits up to 20 s for the display to answer
-  local i
+# mon_start_server LOGFILE SERVER ARGS...: starts an X server on the first free
+# display number, which the server picks itself and reports (-displayfd), so
+# that scripts started at the same time cannot pick the same one. Sets
+# MON_X_PID and DISPLAY.
+mon_start_server() {
+  local log=$1 fifo i n=""; shift
+  fifo=$(mktemp -u); mkfifo "$fifo"
+  "$@" -displayfd 3 3>"$fifo" >"$log" 2>&1 &
+  MON_X_PID=$!
+  exec 4<"$fifo"; rm -f "$fifo"
+  read -r -t 20 n <&4 || true
+  exec 4<&-
+  [ -n "$n" ] || { kill "$MON_X_PID" 2>/dev/null; MON_X_PID=""; return 1; }
+  export DISPLAY=":$n"
   for i in $(seq 100); do
     xdpyinfo >/dev/null 2>&1 && return 0
-    kill -0 "$MON_X_PID" 2>/dev/null || return 1
     sleep 0.2
   done
   return 1
@@ -54,19 +56,12 @@ mon_mode() {
 }
 
 start_monitors() {
-  local layout=$1 dir=$2 n
+  local layout=$1 dir=$2
   mon_parse "$layout"
   MON_PRIMARY_X=0; MON_PRIMARY_Y=0
   if [ -z "$MON_SW" ] && [ -z "${MON_XORG:-}" ]; then
-    for n in $(seq 70 199); do
-      n=$(mon_free_display "$n") || return 1
-      Xvfb ":$n" -screen 0 "${MON_PW}x${MON_PH}x24" -nolisten tcp >"$dir/x.log" 2>&1 &
-      MON_X_PID=$!
-      export DISPLAY=":$n"
-      mon_wait_x && return 0
-      kill "$MON_X_PID" 2>/dev/null || true
-    done
-    return 1
+    mon_start_server "$dir/x.log" Xvfb -screen 0 "${MON_PW}x${MON_PH}x24" -nolisten tcp
+    return
   fi
   local vw=$((MON_PW + ${MON_SW:-0})) vh=$((MON_PH > ${MON_SH:-0} ? MON_PH : ${MON_SH:-0}))
   case "$MON_SIDE" in
@@ -94,16 +89,8 @@ Section "Screen"
   EndSubSection
 EndSection
 EOF
-  for n in $(seq 70 199); do
-    n=$(mon_free_display "$n") || return 1
-    Xorg ":$n" -config "$dir/xorg.conf" -noreset -nolisten tcp -logfile "$dir/xorg.log" >"$dir/x.log" 2>&1 &
-    MON_X_PID=$!
-    export DISPLAY=":$n"
-    mon_wait_x && break
-    kill "$MON_X_PID" 2>/dev/null || true
-    MON_X_PID=""
-  done
-  [ -n "$MON_X_PID" ] || return 1
+  mon_start_server "$dir/x.log" Xorg -config "$dir/xorg.conf" -noreset -nolisten tcp -logfile "$dir/xorg.log" ||
+    return 1
   mon_mode DUMMY0 "$MON_PW" "$MON_PH" || return 1
   xrandr --output DUMMY0 --primary
   if [ -n "$MON_SW" ]; then
