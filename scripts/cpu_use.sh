@@ -19,8 +19,8 @@ cd "$root/$QRV_DIST"
 qrv_wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
 sleep 8   # loading takes about four seconds
 # The screensaver's process in this run's prefix (other runs may be going on).
-pid=$(pgrep -f 'QrvSaver2006.scr /s' | while read p; do
-  tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" && echo $p; done | tail -1)
+pid=$(for p in $(pgrep -f 'QrvSaver2006.scr /s' || true); do
+  if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -x "WINEPREFIX=$WINEPREFIX" >/dev/null; then echo "$p"; fi; done | tail -1)
 [ -n "$pid" ] || { echo "cpu_use: the screensaver is not running" >&2; exit 1; }
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 hz=$(getconf CLK_TCK)
