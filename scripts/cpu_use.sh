@@ -15,6 +15,8 @@ qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w
 source "$root/scripts/monitors.sh"
 start_monitors "$size" "$work" || { echo "cpu_use: no X server for $size" >&2; exit 1; }
 qrv_wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /f >/dev/null 2>&1
+lister="$root/$QRV_WIN_BUILD/tests/win/monitor_list.exe"   # what the program will see
+[ -f "$lister" ] && echo "monitors: $(qrv_wine "$lister" | tr -d '\r' | paste -sd ';')"
 cd "$root/$QRV_DIST"
 qrv_wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
 sleep 8   # loading takes about four seconds
@@ -29,4 +31,5 @@ sleep "$secs"
 t1=$(ticks); w1=$(date +%s.%N)
 awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" -v s="$size $QRV_ARCH" \
   'BEGIN { printf "cpu use at %s: %.3f CPU s per wall s (%.2f CPU s over %.1f s)\n", s, (b-a)/hz/(w1-w0), (b-a)/hz, w1-w0 }'
+mkdir -p "$root/dist/screens"
 import -window root "$root/dist/screens/cpu_${size//,/_}${MON_XORG:+_xorg}.png" 2>/dev/null || true
