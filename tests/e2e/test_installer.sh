@@ -8,7 +8,7 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin installer
 
-SETUP="$DIST/$(installer_name)"
+SETUP="$E2E_ROOT/dist/$(installer_name)"
 [ -f "$SETUP" ] || fail "missing $SETUP (scripts/build.sh builds it)"
 DESKTOP='HKCU\Control Panel\Desktop'
 UNINST='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QrvSaver2006'
