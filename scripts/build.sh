@@ -33,3 +33,13 @@ done
 ship build/win i686-w64-mingw32 dist
 ship build/win64 x86_64-w64-mingw32 dist/x64
 echo "build: dist/QrvSaver2006.scr (32-bit) and dist/x64/QrvSaver2006.scr (64-bit) ready, each with QR06V2XLM"
+
+# Installers, one per program (NSIS; see installer/QrvSaver2006.nsi).
+version=$(sed -n 's/.*VALUE "ProductVersion", "\([0-9.]*\)".*/\1/p' src/win/res/app.rc)
+build_installer() {  # build_installer ARCH FOLDER
+  (cd installer && makensis -V2 -DARCH="$1" -DSRCDIR="$2" -DVERSION="${version:-1.0.0.0}" \
+     -DOUTFILE="$root/dist/QrvSaver2006-setup-$1.exe" QrvSaver2006.nsi >/dev/null)
+  echo "build: dist/QrvSaver2006-setup-$1.exe ready"
+}
+build_installer x86 "$root/dist"
+build_installer x64 "$root/dist/x64"

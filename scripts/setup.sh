@@ -26,10 +26,11 @@ rm -f "$probe"
 pkgs=(cmake ninja-build g++ make pkg-config python3
       g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
       g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-      wine wine64 xvfb xdotool imagemagick x11-utils
+      wine wine64 xvfb xdotool imagemagick x11-utils x11-xserver-utils
       googletest libgtest-dev libbenchmark-dev rapidjson-dev libstb-dev
       clang libclang-rt-14-dev dpkg-dev patch
-      timidity sox freepats)
+      timidity sox freepats
+      xserver-xorg-core xserver-xorg-video-dummy nsis)
 [ "$can32" = 1 ] && pkgs+=(wine32:i386)
 
 need_install=()

@@ -40,7 +40,8 @@ e2e_template_prefix() {
   echo "$tpl"
 }
 
-# e2e_begin NAME [WIDTHxHEIGHT]
+# e2e_begin NAME [WIDTHxHEIGHT | PRIMARY,SECOND[,SIDE]]: one monitor on Xvfb, or two
+# (each WIDTHxHEIGHT; SIDE right, left, above or below) on Xorg.
 e2e_begin() {
   E2E_NAME="$1"
   local size="${2:-1024x768}"
@@ -55,6 +56,16 @@ e2e_begin() {
   cp "$DIST/QrvSaver2006.scr" "$E2E_DIR/app/"
   cp -r "$DIST/QR06V2XLM" "$E2E_DIR/app/"
   APP="$E2E_DIR/app/QrvSaver2006.scr"
+  if [[ "$size" == *,* ]]; then
+    # Two monitors: Xorg with the dummy driver (see scripts/monitors.sh).
+    source "$E2E_ROOT/scripts/monitors.sh"
+    trap e2e_end EXIT
+    start_monitors "$size" "$E2E_DIR" || fail "no X server with the monitors $size ($E2E_DIR/xorg.log)"
+    E2E_XVFB_PID=$MON_X_PID
+    trap e2e_end EXIT
+    log "display $DISPLAY with monitors $size, prefix $WINEPREFIX, program $QRV_ARCH"
+    return 0
+  fi
   local n
   for n in $(seq 70 140); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
@@ -78,6 +89,7 @@ e2e_end() {
   for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
   [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
   [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null || true
+  [ -n "${MON_X_PID:-}" ] && kill "$MON_X_PID" 2>/dev/null || true
   [ -n "$E2E_DIR" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$E2E_DIR"
   return 0
 }
@@ -156,7 +168,9 @@ reg_value() {
 # The system's screensaver activation, as the user's profile stores it and as
 # the session has it. Wine keeps a value set for the session only in a
 # volatile key that lives as long as the prefix's wineserver: call
-# keep_server before the run so that it outlives the program.
+# keep_server before the run so that it outlives the program. (With an X
+# display, Wine reads the session's activation from the X server: on when
+# its screensaver has a timeout, see `xset q`.)
 keep_server() { wineserver -p >/dev/null 2>&1 || true; }
 profile_activation() { reg_value 'HKCU\Control Panel\Desktop' ScreenSaveActive; }
 session_activation() {
@@ -170,3 +184,9 @@ session_activation() {
 placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" = 129 ]; }
 
 SETTINGS_KEY='HKCU\Quorvane\VMSRC16\Settings'
+
+# helper_exe NAME: a test helper program built with the cross build.
+helper_exe() { echo "$HELPERS/$1.exe"; }
+
+# installer_name: the installer of the program under test.
+installer_name() { if [ "$QRV_ARCH" = win64 ]; then echo QrvSaver2006-setup-x64.exe; else echo QrvSaver2006-setup-x86.exe; fi; }

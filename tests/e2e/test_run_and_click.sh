@@ -6,7 +6,10 @@
 source "$(dirname "$0")/lib.sh"
 e2e_begin run_and_click
 
+# Off in the profile and in this session. Wine with an X display reads the
+# session's activation from the X server's screensaver.
 wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null 2>&1
+xset s off
 keep_server
 WINEDEBUG=+reg start_app /s
 wait_until 30 window_named QrvSaver2006 || fail "the screensaver window did not appear"
@@ -36,5 +39,6 @@ eval "$(xdotool getmouselocation --shell)"
 [ "$X" = 512 ] && [ "$Y" = 384 ] || fail "cursor at $X,$Y instead of the centre"
 [ "$(profile_activation)" = 0 ] || fail "the profile's ScreenSaveActive is '$(profile_activation)' after the run, not 0"
 [ "$(session_activation)" = 0 ] || fail "the session's activation is '$(session_activation)' after the run, not 0"
+xset q | grep -qE 'timeout: +0 ' || fail "the X screensaver was switched on: $(xset q | grep timeout)"
 log "click ends the run, cursor centred, activation still off: ok"
 echo "PASS run_and_click"

@@ -38,13 +38,16 @@ FrmApp::FrmApp()
             else SetTimer(hwnd(), kTmMusic, ms, nullptr);
           },
           [] { ::DoEvents(); }),
-      logic_(*this) {}
+      logic_(*this),
+      covers_({[this] { logic_.MouseMove(); }, [this] { logic_.Form_Unload(); }}) {}
 FrmApp::~FrmApp() = default;
 
 int FrmApp::ShowModal() {
   {
     const Picture built_in = LoadPictureResource(IDR_BACKGROUND);  // the compositor keeps its own copy
     compositor_.SetBackground(built_in.pixels.data(), built_in.width, built_in.height);
+    covers_.Open();
+    covers_.SetPicture(built_in);
   }
   const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
   if (!CreateWin("QrvSaver2006Window", WS_EX_TOPMOST, WS_POPUP | WS_CLIPCHILDREN, "QrvSaver2006", 0, 0, sw, sh,
@@ -163,6 +166,7 @@ void FrmApp::Form_Resize() {
 
 void FrmApp::TmBucle_Timer() {
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  covers_.StayOnTop();
   if (!IsZoomed(hwnd())) ShowWindow(hwnd(), SW_MAXIMIZE);
   SetFocus(txt_end_);
 }
@@ -213,12 +217,15 @@ void FrmApp::PlaceTitle(float width, float height) {
 
 void FrmApp::SetImgFondoVisible(bool visible) {
   compositor_.SetBackgroundVisible(visible);
+  SyncCovers();
   Animate();
 }
 void FrmApp::SetCoverVisible(bool visible) {
   compositor_.SetCoverVisible(visible);
+  SyncCovers();
   Animate();
 }
+void FrmApp::SyncCovers() { covers_.ShowBackground(compositor_.BackgroundVisible() && !compositor_.CoverVisible()); }
 void FrmApp::CaptureDesktopBackground() {
   // The wallpaper replaces the built-in picture; a failed capture keeps it.
   const Picture captured = CaptureDesktopInto(hwnd());
@@ -228,6 +235,7 @@ void FrmApp::CaptureDesktopBackground() {
   // The desktop was painted straight into the window: show our picture again.
   compositor_.InvalidateAll();
   Animate();
+  covers_.CaptureDesktop();
 }
 
 void FrmApp::PrepareMusic() { Module1::PrepareMusic(music_host_, *settings_); }

@@ -5,6 +5,7 @@
 #include "movie/compositor.h"
 #include "music/win_music_host.h"
 #include "saver/frm_app_logic.h"
+#include "saver/monitor_covers.h"
 #include "shared/picture.h"
 #include "shared/window.h"
 
@@ -59,10 +60,13 @@ class FrmApp : public Window, private FrmAppHost {
   // timer for the next change, so nothing is drawn while nothing moves.
   void Animate();
   MoviePlayer& Player(MovieLayer layer);
+  // The other monitors show the background once the primary does.
+  void SyncCovers();
 
   std::unique_ptr<SettingsPort> settings_;
   WinMusicHost music_host_;
   FrmAppLogic logic_;
   HWND txt_end_ = nullptr;
   Compositor compositor_;
+  MonitorCovers covers_;  // the monitors other than the primary
 };

@@ -1,0 +1,169 @@
+#include "saver/monitor_covers.h"
+
+#include "saver/desktop_capture.h"
+#include "saver/fill_fit.h"
+
+namespace {
+// Monitor rectangles in screen pixels, the primary left out. The process is
+// DPI aware per monitor (its manifest says so), so these are device pixels
+// on every monitor, whatever its scale.
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
+    reinterpret_cast<std::vector<RECT>*>(param)->push_back(info.rcMonitor);
+  }
+  return TRUE;
+}
+}  // namespace
+
+class MonitorCovers::Cover : public Window {
+ public:
+  Cover(const Input& input, const RECT& area) : input_(input), area_(area) {}
+  ~Cover() override { FreeBitmap(); }
+
+  bool Open() {
+    // A tool window: topmost, no task bar button, never activated by a click.
+    return CreateWin("QrvSaver2006Cover", WS_EX_TOPMOST | WS_EX_TOOLWINDOW, WS_POPUP, "QrvSaver2006",
+                     area_.left, area_.top, Width(), Height(), nullptr,
+                     static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))) &&
+           (ShowWindow(hwnd(), SW_SHOWNOACTIVATE), UpdateWindow(hwnd()), true);
+  }
+
+  // Draws `picture` scaled to fill this monitor into the cover's bitmap.
+  void SetPicture(const Picture& picture) {
+    const CropRect crop = FillCrop(picture.width, picture.height, Width(), Height());
+    if (crop.w <= 0 || crop.h <= 0) return;
+    HDC screen = GetDC(hwnd());
+    if (!screen) return;
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, Width(), Height());
+    HDC mem = bitmap ? CreateCompatibleDC(screen) : nullptr;
+    if (mem) {
+      HGDIOBJ old = SelectObject(mem, bitmap);
+      BITMAPINFO bmi = TopDownBitmapInfo(picture.width, picture.height);
+      const int old_mode = SetStretchBltMode(mem, HALFTONE);
+      SetBrushOrgEx(mem, 0, 0, nullptr);
+      // Source rows count from the bottom of the picture for a top-down DIB too.
+      StretchDIBits(mem, 0, 0, Width(), Height(), crop.x, picture.height - crop.y - crop.h, crop.w, crop.h,
+                    picture.pixels.data(), &bmi, DIB_RGB_COLORS, SRCCOPY);
+      SetStretchBltMode(mem, old_mode);
+      SelectObject(mem, old);
+      DeleteDC(mem);
+      FreeBitmap();
+      bitmap_ = bitmap;
+      bitmap = nullptr;
+    }
+    if (bitmap) DeleteObject(bitmap);
+    ReleaseDC(hwnd(), screen);
+    if (shown_) InvalidateRect(hwnd(), nullptr, FALSE);
+  }
+
+  void CaptureDesktop() {
+    const Picture captured = CaptureDesktopInto(hwnd());
+    if (!captured.empty()) SetPicture(captured);
+    // The desktop was painted straight into the window: show our picture again.
+    InvalidateRect(hwnd(), nullptr, FALSE);
+  }
+
+  void ShowBackground(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    InvalidateRect(hwnd(), nullptr, FALSE);
+  }
+
+  void StayOnTop() {
+    SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    switch (msg) {
+      case WM_MOUSEACTIVATE:
+        // The keyboard focus stays with the screensaver window's key catcher.
+        return MA_NOACTIVATE;
+      case WM_MOUSEMOVE:
+        input_.mouse_move();
+        return 0;
+      case WM_LBUTTONDOWN:
+      case WM_RBUTTONDOWN:
+      case WM_MBUTTONDOWN:
+      case WM_XBUTTONDOWN:
+      case WM_CHAR:
+      case WM_CLOSE:
+        input_.unload();
+        return 0;
+      case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == SC_SCREENSAVE || (wp & 0xFFF0) == SC_MONITORPOWER) return 0;
+        break;
+      case WM_DPICHANGED:
+        // The cover belongs to its monitor; it keeps its place and size.
+        return 0;
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(hwnd(), &ps);
+        Paint(dc, ps.rcPaint);
+        EndPaint(hwnd(), &ps);
+        return 0;
+      }
+      default:
+        break;
+    }
+    return Window::HandleMessage(msg, wp, lp);
+  }
+
+ private:
+  int Width() const { return area_.right - area_.left; }
+  int Height() const { return area_.bottom - area_.top; }
+
+  void Paint(HDC dc, const RECT& r) {
+    if (shown_ && bitmap_) {
+      HDC mem = CreateCompatibleDC(dc);
+      if (mem) {
+        HGDIOBJ old = SelectObject(mem, bitmap_);
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem, r.left, r.top, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+        return;
+      }
+    }
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  }
+
+  void FreeBitmap() {
+    if (bitmap_) DeleteObject(bitmap_);
+    bitmap_ = nullptr;
+  }
+
+  const Input& input_;
+  RECT area_;
+  HBITMAP bitmap_ = nullptr;  // the picture at the monitor's size
+  bool shown_ = false;
+};
+
+MonitorCovers::MonitorCovers(Input input) : input_(std::move(input)) {}
+MonitorCovers::~MonitorCovers() = default;
+
+void MonitorCovers::Open() {
+  std::vector<RECT> areas;
+  EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&areas));
+  for (const RECT& area : areas) {
+    if (area.right <= area.left || area.bottom <= area.top) continue;
+    auto cover = std::make_unique<Cover>(input_, area);
+    if (cover->Open()) covers_.push_back(std::move(cover));
+  }
+}
+
+void MonitorCovers::SetPicture(const Picture& picture) {
+  for (auto& c : covers_) c->SetPicture(picture);
+}
+void MonitorCovers::CaptureDesktop() {
+  for (auto& c : covers_) c->CaptureDesktop();
+}
+void MonitorCovers::ShowBackground(bool shown) {
+  for (auto& c : covers_) c->ShowBackground(shown);
+}
+void MonitorCovers::StayOnTop() {
+  for (auto& c : covers_) c->StayOnTop();
+}

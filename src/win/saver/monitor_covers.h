@@ -1,0 +1,50 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "shared/picture.h"
+#include "shared/window.h"
+
+// The screensaver's windows on the monitors other than the primary one. The
+// primary has the full screensaver window; every other monitor gets a plain
+// topmost window that shows the background picture scaled to fill it. Each
+// window draws its picture into a bitmap once and after that only copies the
+// parts that the system asks it to repaint, so it costs nothing while it
+// stays uncovered. Input on these windows goes to the callbacks, so the exit
+// rules hold on every monitor.
+class MonitorCovers {
+ public:
+  struct Input {
+    std::function<void()> mouse_move;  // a mouse move over a cover
+    std::function<void()> unload;      // a click, a character key or a close request
+  };
+  explicit MonitorCovers(Input input);
+  ~MonitorCovers();
+  MonitorCovers(const MonitorCovers&) = delete;
+  MonitorCovers& operator=(const MonitorCovers&) = delete;
+
+  // Opens one black window over each monitor that is not the primary one
+  // (none on a single monitor), without taking the activation.
+  void Open();
+  size_t Count() const { return covers_.size(); }
+
+  // The picture that the covers show once the background is shown: scaled to
+  // fill each monitor, the middle kept. Drawn into each cover's bitmap here.
+  void SetPicture(const Picture& picture);
+  // Replaces each cover's picture with the desktop wallpaper painted into
+  // that cover and copied back, so each monitor gets its own part of it. A
+  // cover whose copy fails keeps the picture it had.
+  void CaptureDesktop();
+  // Black (false) or the picture (true).
+  void ShowBackground(bool shown);
+  // Puts the covers back on top of other topmost windows, without activating them.
+  void StayOnTop();
+
+ private:
+  class Cover;
+  Input input_;
+  std::vector<std::unique_ptr<Cover>> covers_;
+};

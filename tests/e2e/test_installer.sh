@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The installer of the program under test, run silently: the files, the
+# screensaver selected after the previous one was remembered, the Start-menu
+# entry, the entry in the list of installed programs; /s runs from the
+# installed place; an upgrade keeps the settings and a downloaded
+# visualisation; the silent uninstall leaves only the settings key behind and
+# puts the previous screensaver back.
+source "$(dirname "$0")/lib.sh"
+e2e_begin installer
+
+SETUP="$E2E_ROOT/dist/$(installer_name)"
+[ -f "$SETUP" ] || fail "missing $SETUP (scripts/build.sh builds it)"
+DESKTOP='HKCU\Control Panel\Desktop'
+UNINST='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QrvSaver2006'
+users="$WINEPREFIX/drive_c/users"
+
+# The user's screensaver before the install, and the activation switched off.
+wine reg add "$DESKTOP" /v SCRNSAVE.EXE /t REG_SZ /d 'C:\windows\system32\previous.scr' /f >/dev/null 2>&1
+wine reg add "$DESKTOP" /v ScreenSaveActive /t REG_SZ /d 0 /f >/dev/null 2>&1
+
+wine "$SETUP" /S || fail "the silent install returned $?"
+inst=$(find "$users" -maxdepth 5 -type d -path '*/AppData/Local/Programs/QrvSaver2006' | head -1)
+[ -n "$inst" ] || fail "nothing in the user's local program folder"
+user=$(basename "$(dirname "$(dirname "$(dirname "$(dirname "$inst")")")")")
+win_inst="C:\\users\\$user\\AppData\\Local\\Programs\\QrvSaver2006"
+cmp -s "$inst/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" || fail "the installed program is not the built one"
+diff -r "$inst/QR06V2XLM" "$DIST/QR06V2XLM" >/dev/null || fail "the installed data folder differs from dist/QR06V2XLM"
+[ -f "$inst/Uninstall.exe" ] || fail "no uninstaller"
+log "files in $win_inst: ok"
+
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE)" = "$win_inst\\QrvSaver2006.scr" ] ||
+  fail "SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)'"
+[ "$(reg_value "$DESKTOP" ScreenSaveActive)" = 1 ] || fail "ScreenSaveActive is not 1"
+[ "$(reg_value "$UNINST" PreviousScreenSaver)" = 'C:\windows\system32\previous.scr' ] || fail "the previous screensaver was not remembered"
+log "selected as the screensaver, the previous one remembered: ok"
+
+lnk="$users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/QrvSaver2006 Settings.lnk"
+[ -f "$lnk" ] || fail "no Start-menu entry 'QrvSaver2006 Settings'"
+# A shell link keeps its target path (8-bit) and its arguments (UTF-16).
+grep -aq 'QrvSaver2006.scr' "$lnk" || fail "the Start-menu entry does not run the program"
+xxd -p "$lnk" | tr -d '\n' | grep -qE '0[23]002f006300' || fail "the Start-menu entry does not pass /c"
+log "Start-menu entry runs the program with /c: ok"
+
+for kv in DisplayName=QrvSaver2006 'Publisher=QrvSaver2006 developers' "DisplayIcon=$win_inst\\QrvSaver2006.scr,0" \
+          "UninstallString=\"$win_inst\\Uninstall.exe\"" "InstallLocation=$win_inst"; do
+  got=$(reg_value "$UNINST" "${kv%%=*}")
+  [ "$got" = "${kv#*=}" ] || fail "uninstall entry ${kv%%=*} is '$got', expected '${kv#*=}'"
+done
+version=$(reg_value "$UNINST" DisplayVersion)
+[[ "$version" =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || fail "DisplayVersion '$version'"
+log "uninstall entry with name, icon, version $version and publisher: ok"
+
+# /s from the installed place: it finds its data folder there and runs.
+(cd "$WINEPREFIX/drive_c" && exec "$QRV_WINE" "$inst/QrvSaver2006.scr" /s >"$E2E_DIR/app.log" 2>&1) &
+APP_PID=$!; E2E_PIDS+=("$APP_PID")
+wait_until 30 window_named QrvSaver2006 || fail "the installed program showed no window"
+xdotool mousemove 600 10
+wait_until 30 placed || fail "the installed program did not finish loading"
+sleep 1
+shot installed_run >/dev/null
+[ "$(region_mean "$SCREENS/installed_run.png" 1024x768+0+0)" -ge 12 ] || fail "nothing on screen ($SCREENS/installed_run.png)"
+xdotool mousemove 300 300 click 1
+wait_exit 15 || fail "a click did not end the installed program"
+[ "$(reg_value "$SETTINGS_KEY" InsKo)" = regkoinic ] || fail "the installed program wrote no settings"
+log "/s runs from the installed place: ok"
+
+# Upgrade: a downloaded visualisation and the settings survive a second install.
+cp "$inst/QR06V2XLM/(Default).vsi" "$inst/QR06V2XLM/Downloaded.vsi"
+wine reg add "$SETTINGS_KEY" /v FileID /t REG_SZ /d Downloaded /f >/dev/null 2>&1
+wine "$SETUP" /S || fail "the upgrade returned $?"
+[ -f "$inst/QR06V2XLM/Downloaded.vsi" ] || fail "the upgrade removed the downloaded visualisation"
+[ "$(reg_value "$SETTINGS_KEY" FileID)" = Downloaded ] || fail "the upgrade changed the settings"
+[ "$(reg_value "$UNINST" PreviousScreenSaver)" = 'C:\windows\system32\previous.scr' ] ||
+  fail "the upgrade remembered '$(reg_value "$UNINST" PreviousScreenSaver)' as the previous screensaver"
+log "upgrade keeps the downloaded visualisation, the settings and the remembered screensaver: ok"
+
+# Silent uninstall. The uninstaller runs from a copy in the temporary folder;
+# wineserver -w waits for it.
+wine "$inst/Uninstall.exe" /S || fail "the silent uninstall returned $?"
+wineserver -w
+[ ! -e "$inst" ] || fail "left behind: $(find "$inst" | head -5 | tr '\n' ' ')"
+[ ! -e "$lnk" ] || fail "the Start-menu entry is still there"
+wine reg query "$UNINST" >/dev/null 2>&1 && fail "the uninstall entry is still there"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE)" = 'C:\windows\system32\previous.scr' ] ||
+  fail "SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)' after the uninstall"
+[ "$(reg_value "$DESKTOP" ScreenSaveActive)" = 0 ] || fail "ScreenSaveActive was not restored"
+[ "$(reg_value "$SETTINGS_KEY" FileID)" = Downloaded ] || fail "the user's settings key went"
+left=$(find "$WINEPREFIX/drive_c" -iname '*qrvsaver2006*' -o -iname 'QR06V2XLM' | grep -v '/Temp/' || true)
+[ -z "$left" ] || fail "files left behind: $left"
+wine reg export 'HKCU\Software' "$E2E_DIR/software.reg" /y >/dev/null 2>&1 || true
+grep -qi 'qrvsaver2006' "$E2E_DIR/software.reg" && fail "registry entries left under HKCU\\Software: $(grep -i qrvsaver2006 "$E2E_DIR/software.reg" | head -3)"
+log "silent uninstall: nothing left but the settings key, previous screensaver back: ok"
+
+# For every user (Wine's user is an administrator, so no prompt): the system
+# folder that the program's own kind of Windows programs use (the real
+# System32 for the 64-bit program), the entry under HKLM, and the uninstaller
+# beside the other programs; its uninstall takes all of it away again.
+if [[ "$SETUP" == *x64* ]] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+  sys=system32; progs="Program Files"
+else
+  sys=syswow64; progs="Program Files (x86)"
+fi
+LM_UNINST='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\QrvSaver2006'
+lm_value() {  # a value of the HKLM entry, in the 64-bit or the 32-bit view
+  local view
+  for view in /reg:64 /reg:32; do
+    wine reg query "$LM_UNINST" /v "$1" "$view" 2>/dev/null | tr -d '\r' |
+      awk -v n="$1" 'tolower($1)==tolower(n) {sub(/^[ \t]*[^ \t]+[ \t]+[^ \t]+[ \t]*/, ""); print; f=1; exit} END {exit !f}' && return 0
+  done
+  return 0
+}
+wine "$SETUP" /ALLUSERS /S || fail "the silent install for every user returned $?"
+sysdir="$WINEPREFIX/drive_c/windows/$sys"
+cmp -s "$sysdir/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" || fail "the program is not in windows\\$sys"
+diff -r "$sysdir/QR06V2XLM" "$DIST/QR06V2XLM" >/dev/null || fail "the data folder is not in windows\\$sys"
+[ "$(lm_value InstallLocation | tr A-Z a-z)" = "c:\\windows\\$sys" ] || fail "HKLM entry InstallLocation '$(lm_value InstallLocation)'"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE | tr A-Z a-z)" = "c:\\windows\\$sys\\qrvsaver2006.scr" ] ||
+  fail "SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)' after the install for every user"
+[ "$(lm_value Publisher)" = 'QrvSaver2006 developers' ] || fail "no HKLM uninstall entry"
+[ -f "$WINEPREFIX/drive_c/$progs/QrvSaver2006/Uninstall.exe" ] || fail "no uninstaller in $progs"
+[ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/QrvSaver2006 Settings.lnk" ] ||
+  fail "no Start-menu entry for every user"
+log "install for every user into windows\\$sys, entry under HKLM: ok"
+wine "C:\\$progs\\QrvSaver2006\\Uninstall.exe" /S || fail "the uninstall for every user returned $?"
+wineserver -w
+[ ! -e "$sysdir/QrvSaver2006.scr" ] && [ ! -e "$sysdir/QR06V2XLM" ] || fail "the program stayed in windows\\$sys"
+[ -d "$sysdir" ] || fail "the system folder went"
+[ ! -e "$WINEPREFIX/drive_c/$progs/QrvSaver2006" ] || fail "the uninstaller's folder stayed"
+[ -z "$(lm_value DisplayName)" ] || fail "the HKLM uninstall entry stayed"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE)" = 'C:\windows\system32\previous.scr' ] ||
+  fail "SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)' after the uninstall for every user"
+log "uninstall for every user: ok"
+echo "PASS installer"
