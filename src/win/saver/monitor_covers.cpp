@@ -93,7 +93,8 @@ class MonitorCovers::Cover : public Window {
         input_.unload();
         return 0;
       case WM_SYSCOMMAND:
-        if ((wp & 0xFFF0) == SC_SCREENSAVE || (wp & 0xFFF0) == SC_MONITORPOWER) return 0;
+        // No other screensaver over this one; the display may still power off.
+        if ((wp & 0xFFF0) == SC_SCREENSAVE) return 0;
         break;
       case WM_DPICHANGED:
         // The cover belongs to its monitor; it keeps its place and size.
