@@ -5,7 +5,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin keys
 
 start_app /s
-wait_until 30 window_named QrvSaver2006 || fail "no window"
+wait_until 90 window_named QrvSaver2006 || fail "no window"
 xdotool mousemove 600 10
 wait_until 30 placed || fail "loading did not end"
 win=$(xdotool search --name QrvSaver2006 | head -1)
@@ -16,7 +16,7 @@ wait_exit 15 || fail "a letter did not end the run"
 log "keys: ok"
 
 start_app /s
-wait_until 30 window_named QrvSaver2006 || fail "no window (second run)"
+wait_until 90 window_named QrvSaver2006 || fail "no window (second run)"
 sleep 0.8
 shot keys_click_loading >/dev/null
 xdotool mousemove 500 400 click 1
