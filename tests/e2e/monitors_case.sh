@@ -67,7 +67,7 @@ compare_at() {
 
 settings 0
 start_app /s
-wait_until 30 window_named QrvSaver2006 || fail "the screensaver window did not appear"
+wait_until 90 window_named QrvSaver2006 || fail "the screensaver window did not appear"
 sleep 0.5
 shot "${NAME}_loading" >/dev/null
 [ "$(region_mean "$SCREENS/${NAME}_loading.png" "$second")" -le 2 ] || fail "the second monitor is not black while loading ($SCREENS/${NAME}_loading.png)"
@@ -117,7 +117,7 @@ log "a click on the second monitor ends the run, cursor at the primary's centre:
 wine reg add 'HKCU\Control Panel\Colors' /v Background /t REG_SZ /d '0 128 0' /f >/dev/null 2>&1
 settings 1
 start_app /s
-wait_until 30 window_named QrvSaver2006 || fail "no window (desktop picture)"
+wait_until 90 window_named QrvSaver2006 || fail "no window (desktop picture)"
 xdotool mousemove $((PX + 600)) $((PY + 10))
 wait_until 30 placed_here || fail "loading did not end (desktop picture)"
 wait_until 15 second_lit "${NAME}_wallpaper" || fail "the second monitor stayed black ($SCREENS/${NAME}_wallpaper.png)"

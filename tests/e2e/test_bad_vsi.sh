@@ -13,7 +13,7 @@ for name in Broken Truncated; do
   wine reg add "$SETTINGS_KEY" /v FileID /t REG_SZ /d "$name" /f >/dev/null 2>&1
   wine reg add "$SETTINGS_KEY" /v EnableSound /t REG_SZ /d 0 /f >/dev/null 2>&1
   start_app /s
-  wait_until 30 window_named QrvSaver2006 || fail "no window for $name"
+  wait_until 90 window_named QrvSaver2006 || fail "no window for $name"
   xdotool mousemove 600 10
   wait_until 30 placed || fail "loading did not end for $name"
   sleep 0.5

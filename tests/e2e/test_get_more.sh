@@ -12,7 +12,7 @@ site_server_start
 open_dialog
 [ "$(ctl_field Command2 en)" = 1 ] || fail "Get More is disabled"
 click Command2
-wait_until 30 window_named '^Visualisations$' || fail "Get More opened no form"
+wait_until 90 window_named '^Visualisations$' || fail "Get More opened no form"
 sleep 0.5
 shot get_more_form
 eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name '^Visualisations$' | head -1)")"

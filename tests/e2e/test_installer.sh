@@ -53,7 +53,7 @@ log "uninstall entry with name, icon, version $version and publisher: ok"
 # /s from the installed place: it finds its data folder there and runs.
 (cd "$WINEPREFIX/drive_c" && exec "$QRV_WINE" "$inst/QrvSaver2006.scr" /s >"$E2E_DIR/app.log" 2>&1) &
 APP_PID=$!; E2E_PIDS+=("$APP_PID")
-wait_until 30 window_named QrvSaver2006 || fail "the installed program showed no window"
+wait_until 90 window_named QrvSaver2006 || fail "the installed program showed no window"
 xdotool mousemove 600 10
 wait_until 30 placed || fail "the installed program did not finish loading"
 sleep 1

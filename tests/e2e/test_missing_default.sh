@@ -8,7 +8,7 @@ rm -f "$E2E_DIR/app/QR06V2XLM/(Default).vsi"
 wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 1 /f >/dev/null 2>&1
 keep_server
 start_app /s
-wait_until 30 window_named '^ScreenSaver$' || fail "no message box"
+wait_until 90 window_named '^ScreenSaver$' || fail "no message box"
 sleep 0.5
 shot missing_default_message >/dev/null
 text=$(xdotool search --name '^ScreenSaver$' | head -1)

@@ -13,7 +13,7 @@ convert "$E2E_ROOT/src/win/res/background.png" -resize '1024x768!' "$ref"
 wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 1 /f >/dev/null 2>&1
 keep_server
 start_app /s
-wait_until 30 window_named QrvSaver2006 || fail "no window"
+wait_until 90 window_named QrvSaver2006 || fail "no window"
 sleep 0.6
 a=$(shot movies_loading_1); sleep 0.35; b=$(shot movies_loading_2)
 region_differs "$a" "$b" 113x43+16+16 || fail "the loader does not move ($a, $b)"

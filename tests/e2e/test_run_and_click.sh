@@ -12,7 +12,7 @@ wine reg add 'HKCU\Control Panel\Desktop' /v ScreenSaveActive /t REG_SZ /d 0 /f 
 xset s off
 keep_server
 WINEDEBUG=+reg start_app /s
-wait_until 30 window_named QrvSaver2006 || fail "the screensaver window did not appear"
+wait_until 90 window_named QrvSaver2006 || fail "the screensaver window did not appear"
 sleep 0.3
 cover=$(shot run_cover)
 [ "$(region_mean "$cover" 1024x768+0+0)" -le 6 ] || fail "the loading cover is not black ($cover)"

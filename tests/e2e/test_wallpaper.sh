@@ -45,7 +45,7 @@ margin_lit() { shot "$1" >/dev/null; [ "$(region_mean "$SCREENS/$1.png" "$margin
 # the background for a while; leaves the shot in $SCREENS/NAME.png.
 run_saver() {
   start_app /s
-  wait_until 30 window_named QrvSaver2006 || fail "$1: the screensaver window did not appear"
+  wait_until 90 window_named QrvSaver2006 || fail "$1: the screensaver window did not appear"
   wait_until 30 margin_lit "$1" || fail "$1: the background never showed ($SCREENS/$1.png)"
   sleep 1.5
   shot "$1" >/dev/null
