@@ -262,8 +262,6 @@ TEST(VisualisationList, RebuiltAndNewEntrySelected) {
     const ListRebuild r = RebuildVisualisationList({"aurora.vsi"}, "AURORA", -1);
     EXPECT_FALSE(r.set_selection);
   }
-  EXPECT_EQ(ProperCase("hELLO wORLD 2"), "Hello World 2");
-  EXPECT_EQ(ProperCase("\xF1u"), "\xD1u");
 }
 
 TEST(ProgressText, FormatTime) {
