@@ -109,6 +109,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return self.reply(200, pattern(5000), 2000000000)
         if r == "reset":
             self.reply(200, pattern(4000), 10000)
+            # A reset drops whatever the client has not read yet, headers
+            # included: give it time to take them, so the cut comes mid-body.
+            time.sleep(1.0)
             self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.connection.close()
             self.close_connection = True

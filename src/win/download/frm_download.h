@@ -5,6 +5,7 @@
 #include <string>
 
 #include "download/class_download.h"
+#include "movie/lottie_validator.h"
 #include "shared/dialog.h"
 #include "shared/picture.h"
 #include "shared/twips.h"
@@ -15,8 +16,8 @@
 // Module1 and empties them when it unloads.
 class FrmDownload : public Dialog, private ClassDownload::ProgresoReceiver {
  public:
-  // A body longer than this cannot be a movie: the download stops.
-  static constexpr int64_t kMovieSizeLimit = 4 * 1024 * 1024;
+  // A body longer than the player takes cannot be a movie: the download stops.
+  static constexpr int64_t kMovieSizeLimit = static_cast<int64_t>(lottie_limits::kMaxBytes);
 
   FrmDownload();
   ~FrmDownload() override;
