@@ -201,9 +201,9 @@ def make_aurora():
                 # nothing at both ends, rising as it goes, so its bright lower
                 # edge meets the faint top at the tips
                 x = 110 + k * (W - 220) / 12.0
-                env = math.sin(math.pi * k / 12.0) ** 0.7
+                env = math.sin(math.pi * k / 12.0) ** 1.2
                 a = math.sin(2 * math.pi * (u + k * 0.11)) * amp + math.sin(2 * math.pi * (k * 0.27 + ci)) * amp * 0.4
-                y = base + a - 40 * math.sin(math.pi * k / 12.0) - (1 - env) * height * 0.85
+                y = base + a - 40 * math.sin(math.pi * k / 12.0) - (1 - env) * height * 0.95
                 top.append((x, y - env * height * (0.75 + 0.25 * math.sin(2 * math.pi * (u + k * 0.07)))))
                 bottom.append((x, y))
             pen = smooth_pen(top)
@@ -235,7 +235,7 @@ def make_aurora():
         shape_layer("ridge", [snow], op),
         shape_layer("curtains", curtains, op),
         twinkles(0xA11A, 70, op, [WHITE, (0.8, 0.9, 1.0)], (0, 0, W, 520)),
-        sky("sky", op, (0.03, 0.07, 0.15), (0.01, 0.02, 0.07), 0.96),
+        sky("sky", op, (0.03, 0.07, 0.15), (0.01, 0.02, 0.07), 0.96, ((CX, 340), 760.0, 305.0)),
     ]
     return composition("aurora", W, H, op, layers)
 
@@ -309,22 +309,30 @@ def make_kaleidoscope():
 def make_lava_lamp():
     op = 600
     rng = Rng(0x1A7A)
+    # a tapered glass between a metal cap and a flared metal base
+    top, bottom = 130, 640          # the glass
+    hw_top, hw_bottom = 118, 212    # its half-widths there
+
+    def half_width(y):
+        return hw_top + (hw_bottom - hw_top) * (y - top) / float(bottom - top)
+
     blobs = []
-    glass_w, top, bottom = 520, 60, 720
     for n in range(11):
         period = rng.choice([600, 300, 200])
         phase = rng.uniform(0, 1)
-        x0 = CX + rng.uniform(-glass_w * 0.33, glass_w * 0.33)
-        r = rng.uniform(40, 95)
+        lane = rng.uniform(-1, 1)   # where across the glass the blob rises
+        r = rng.uniform(30, 64)
         col = mixc((1.0, 0.25, 0.1), (1.0, 0.75, 0.2), rng.uniform(0, 1))
         pos = []
         size = []
         steps = op // period * 12
+        hi, lo = top + 1.3 * r + 12, bottom - 0.5 * r
         for k in range(steps + 1):
             t = k * op / steps
             u = 2 * math.pi * (t / period + phase)
-            y = (top + bottom) / 2 + math.cos(u) * (bottom - top - 2 * r) / 2
-            x = x0 + math.sin(2 * u) * 30
+            y = (hi + lo) / 2 + math.cos(u) * (lo - hi) / 2
+            # the blob keeps inside the glass, which narrows upwards
+            x = CX + (0.75 * lane + 0.12 * math.sin(2 * u)) * (half_width(y) - r - 8)
             v = -math.sin(u)  # vertical speed: stretched while moving
             pos.append((t, (x, y)))
             size.append((t, (2 * r * (1 - 0.15 * abs(v)), 2 * r * (1 + 0.3 * abs(v)))))
@@ -332,17 +340,39 @@ def make_lava_lamp():
             ellipse(keys(size, SMOOTH)),
             gfill([(0, mixc(col, WHITE, 0.5), 1), (0.7, col, 1), (1, mixc(col, (0.5, 0.0, 0.1), 0.6), 1)],
                   (-r * 0.3, -r * 0.3), (r * 1.2, 0), radial=True)], p=keys(pos, SMOOTH)))
-    pool = group("pool", [ellipse((glass_w * 0.9, 90), (CX, bottom)), fill((1.0, 0.35, 0.1))])
-    liquid = group("liquid", [rect((glass_w, bottom - top + 60), (CX, (top + bottom) / 2), 120),
-                              gfill([(0, (0.35, 0.02, 0.2), 1), (1, (0.7, 0.1, 0.15), 1)], (0, top), (0, bottom))])
-    shine = group("shine", [rect((36, bottom - top - 80), (CX - glass_w * 0.36, (top + bottom) / 2), 18),
-                            gfill([(0, WHITE, 0), (0.5, WHITE, 0.28), (1, WHITE, 0)], (0, top), (0, bottom))])
-    rim = group("rim", [rect((glass_w, bottom - top + 60), (CX, (top + bottom) / 2), 120),
-                        stroke((1.0, 0.7, 0.5), 5, 60)])
+    pool = group("pool", [ellipse((hw_bottom * 1.8, 56), (CX, bottom - 8)), fill((1.0, 0.35, 0.1))])
+    glass = (Pen().move(CX - hw_top, top + 18)
+             .curve((CX - hw_top, top + 2), (CX - hw_top * 0.55, top), (CX, top))
+             .curve((CX + hw_top * 0.55, top), (CX + hw_top, top + 2), (CX + hw_top, top + 18))
+             .line(CX + hw_bottom, bottom - 24)
+             .curve((CX + hw_bottom, bottom - 4), (CX + hw_bottom * 0.6, bottom), (CX, bottom))
+             .curve((CX - hw_bottom * 0.6, bottom), (CX - hw_bottom, bottom - 4), (CX - hw_bottom, bottom - 24))
+             .close()).shape()
+    liquid = group("liquid", [glass, gfill([(0, (0.35, 0.02, 0.2), 1), (1, (0.72, 0.1, 0.15), 1)],
+                                           (0, top), (0, bottom))])
+    bulb = group("bulb glow", [circle(hw_bottom), gfill([(0, (1.0, 0.85, 0.4), 0.55), (1, (1.0, 0.4, 0.1), 0)],
+                                                        (0, 0), (hw_bottom, 0), radial=True)],
+                 p=(CX, bottom - 10), s=(100, 60))
+    shine = group("shine", [polyline((CX - hw_top + 26, top + 40), (CX - hw_bottom + 34, bottom - 50)),
+                            gstroke([(0, WHITE, 0), (0.5, WHITE, 0.3), (1, WHITE, 0)], (0, top + 40),
+                                    (0, bottom - 50), 14)])
+    rim = group("rim", [glass, stroke((1.0, 0.7, 0.5), 4, 55)])
+    steel = [(0, (0.22, 0.2, 0.26), 1), (0.3, (0.85, 0.82, 0.88), 1), (0.55, (0.5, 0.48, 0.56), 1),
+             (1, (0.16, 0.14, 0.2), 1)]
+    cap = group("cap", [
+        Pen().move(CX - 52, 64).curve((CX - 40, 56), (CX + 40, 56), (CX + 52, 64))
+        .line(CX + hw_top + 6, top + 16).line(CX - hw_top - 6, top + 16).close().shape(),
+        gfill(steel, (CX - hw_top, 0), (CX + hw_top, 0))])
+    base = group("base", [
+        Pen().move(CX - hw_bottom - 5, bottom - 16).line(CX + hw_bottom + 5, bottom - 16)
+        .line(CX + 150, 690).line(CX + 232, 736).curve((CX + 200, 748), (CX - 200, 748), (CX - 232, 736))
+        .line(CX - 150, 690).close().shape(),
+        gfill(steel, (CX - 232, 0), (CX + 232, 0))])
     halo = group("halo", [circle(620), gfill([(0, (1.0, 0.3, 0.1), 0.45), (1, (0.3, 0.0, 0.1), 0)],
                                              (0, 0), (620, 0), radial=True)], p=(CX, CY), s=(100, 58),
                  o=wave_keys(op, 200, 65, 100))
-    layers = [shape_layer("glass", [rim, shine], op), shape_layer("blobs", blobs + [pool], op),
+    layers = [shape_layer("metal", [cap, base], op), shape_layer("glass", [rim, shine], op),
+              shape_layer("blobs", blobs + [pool], op), shape_layer("light", [bulb], op),
               shape_layer("liquid", [liquid], op), shape_layer("halo", [halo], op)]
     return composition("lava lamp", W, H, op, layers)
 
@@ -522,7 +552,7 @@ def make_ocean_waves():
     ]
     # the sea fades out to both sides and below; the swells roll through the
     # fixed gradient (their paths move, not their groups)
-    sea = ((CX, 560), 760.0, 200.0)
+    sea = ((CX, 545), 760.0, 215.0)
     for n, (base, amp, wl, ctop, cbot, loops) in enumerate(specs):
         reps = int(math.ceil((W + (2 + loops) * wl) / wl))
         pens, crests = [], []
@@ -541,7 +571,8 @@ def make_ocean_waves():
         crest = path_keys([(0, crests[0]), (op, crests[1])])
         bands.append(group("swell %d" % n, [
             oval_group("body", [body], [oval_fill(
-                [(0, ctop, 1), (0.5, mixc(ctop, cbot, 0.5), 1), (0.72, cbot, 1), (0.86, cbot, 0.5), (1, cbot, 0)],
+                [(0, ctop, 1), (0.55, mixc(ctop, cbot, 0.45), 1), (0.76, mixc(ctop, cbot, 0.7), 0.9),
+                 (0.9, mixc(ctop, cbot, 0.7), 0.4), (1, mixc(ctop, cbot, 0.7), 0)],
                 sea)], sea),
             oval_group("foam", [crest], [oval_stroke(fading(mixc(ctop, WHITE, 0.55), 0.7, 0.55), 3, sea)], sea),
         ]))
