@@ -13,9 +13,11 @@ Writes into sitedir (default: site/ under the repository root):
 
 The movies use the building blocks of make_movies.py. Every periodic motion
 completes a whole number of cycles in its loop, so the last frame runs into
-the first without a seam. Names are spelled by the download code table
-(small letters, digits, blanks), 2 to 14 characters; the code of a name is
-two digits per character. Without vsi2png (not built yet) the pictures are
+the first without a seam. A movie is drawn over the screensaver's picture,
+so it is transparent where it draws nothing and everything it draws has
+faded to nothing before the frame's edges (see STAGE). Names are spelled by
+the download code table (small letters, digits, blanks), 2 to 14
+characters; the code of a name is two digits per character. Without vsi2png (not built yet) the pictures are
 left as they are.
 """
 
