@@ -45,8 +45,15 @@ app=$!
 sleep "${QRV_SHOT_AFTER:-7}"
 mkdir -p "$root/dist/screens"
 import -window root "$root/dist/screens/run-$(date +%Y%m%d-%H%M%S).png" && echo "screenshot in dist/screens/"
-# Nobody can watch a virtual display: end the run the way a user would, with a click.
+# Nobody can watch a virtual display: end the run the way a user would, with
+# a click for the screensaver and Esc for a dialog; whatever is still open
+# after that ends with the prefix's Wine session.
 if kill -0 $app 2>/dev/null; then
-  xdotool mousemove 200 200 click 1 || true
+  case "$(echo "${switch[0]}" | cut -c1-2 | tr a-z A-Z)" in
+    /S) xdotool mousemove 200 200 click 1 || true ;;
+    *) xdotool key Escape || true ;;
+  esac
+  for _ in $(seq 20); do kill -0 $app 2>/dev/null || break; sleep 0.5; done
+  kill -0 $app 2>/dev/null && qrv_wineserver -k
   wait $app || true
 fi

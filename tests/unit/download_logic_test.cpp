@@ -162,6 +162,20 @@ TEST(MemoryBody, GrowsWithWhatArrivesAndPadsOnlyWithinItsBound) {
     EXPECT_EQ(static_cast<int64_t>(s.size()), MemoryBody::kPadBound);
     EXPECT_EQ(s.substr(0, 4), "abc ");
   }
+  {  // an endless answer stops at the bound, keeping nothing of the block that passes it
+    MemoryBody b(-1, 8);
+    EXPECT_TRUE(b.Append("abcdef", 6));
+    EXPECT_FALSE(b.Append("ghi", 3));
+    EXPECT_TRUE(b.Append("gh", 2));
+    EXPECT_FALSE(b.Append("i", 1));
+    EXPECT_EQ(b.Finish(), "abcdefgh");
+  }
+  {  // with a known length the surplus is dropped, not counted against the bound
+    MemoryBody b(4, 4);
+    EXPECT_TRUE(b.Append("abc", 3));
+    EXPECT_TRUE(b.Append("def", 3));
+    EXPECT_EQ(b.Finish(), "abcd");
+  }
 }
 
 TEST(CodeTable, EveryNumber) {
@@ -262,8 +276,6 @@ TEST(VisualisationList, RebuiltAndNewEntrySelected) {
     const ListRebuild r = RebuildVisualisationList({"aurora.vsi"}, "AURORA", -1);
     EXPECT_FALSE(r.set_selection);
   }
-  EXPECT_EQ(ProperCase("hELLO wORLD 2"), "Hello World 2");
-  EXPECT_EQ(ProperCase("\xF1u"), "\xD1u");
 }
 
 TEST(ProgressText, FormatTime) {

@@ -181,15 +181,6 @@ const char* const kAsk = "msgbox Song doesnt exist. Do you want to select anothe
 
 }  // namespace
 
-TEST(ProperCase, LowersThenRaisesWordStarts) {
-  const struct { const char* in; const char* out; } cases[] = {
-      {"my visual", "My Visual"}, {"(Default)", "(default)"}, {"WAVES", "Waves"},
-      {"a\tb\nc\vd\fe\rf", "A\tB\nC\vD\fE\rF"}, {"x  y", "X  Y"}, {"", ""}, {"9lives", "9lives"},
-  };
-  for (auto& c : cases) EXPECT_EQ(ProperCase(c.in), c.out) << c.in;
-  EXPECT_EQ(ProperCase(std::string("ab\0cd", 5)), std::string("Ab\0Cd", 5));
-}
-
 TEST(SortedVsiNames, CaseInsensitiveStableAndOnlyVsi) {
   EXPECT_EQ(SortedVsiNames({"b.vsi", "A.VSI", "c.vsix", "FOO~1.VSI", "a.vsi", "(Default).vsi", "vsi", "x.vs"}),
             (std::vector<std::string>{"(Default).vsi", "A.VSI", "a.vsi", "b.vsi", "FOO~1.VSI"}));

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "download/download_logic.h"
+#include "text/ansi_case.h"
 #include "settings/numeric.h"
 
 namespace Module1 {
@@ -101,37 +102,6 @@ std::string PickUpClipboardCode(bool has_text, const std::string& clip, const st
     text.pop_back();
   }
   return text;
-}
-
-namespace {
-char UpperChar(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  if (u >= 'a' && u <= 'z') return static_cast<char>(u - 32);
-  if (u >= 0xE0 && u <= 0xFE && u != 0xF7) return static_cast<char>(u - 32);
-  return c;
-}
-char LowerChar(char c) {
-  const unsigned char u = static_cast<unsigned char>(c);
-  if (u >= 'A' && u <= 'Z') return static_cast<char>(u + 32);
-  if (u >= 0xC0 && u <= 0xDE && u != 0xD7) return static_cast<char>(u + 32);
-  return c;
-}
-}  // namespace
-
-std::string UpperAnsi(const std::string& s) {
-  std::string out = s;
-  for (char& c : out) c = UpperChar(c);
-  return out;
-}
-
-std::string ProperCase(const std::string& s) {
-  std::string out = s;
-  bool start = true;
-  for (char& c : out) {
-    c = start ? UpperChar(c) : LowerChar(c);
-    start = (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\0');
-  }
-  return out;
 }
 
 ListRebuild RebuildVisualisationList(const std::vector<std::string>& files, const std::string& decoded,

@@ -49,11 +49,6 @@ bool IsNumericText(const std::string& text);
 // has_text false when the clipboard holds no plain text.
 std::string PickUpClipboardCode(bool has_text, const std::string& clipboard, const std::string& box);
 
-// Upper case in Windows-1252 (ñ -> Ñ).
-std::string UpperAnsi(const std::string& s);
-// First letter of each word upper case, the rest lower case.
-std::string ProperCase(const std::string& s);
-
 // The visualisation list rebuilt from the data folder's *.vsi names.
 struct ListRebuild {
   std::vector<std::string> entries;

@@ -115,13 +115,15 @@ Progress ComputeProgress(int64_t length, int64_t received, uint32_t elapsed_ms) 
   return p;
 }
 
-void MemoryBody::Append(const char* data, size_t n) {
+bool MemoryBody::Append(const char* data, size_t n) {
   if (length_ >= 0) {
     const int64_t room = length_ - static_cast<int64_t>(text_.size());
-    if (room <= 0) return;
+    if (room <= 0) return true;
     if (static_cast<int64_t>(n) > room) n = static_cast<size_t>(room);
   }
+  if (n > max_bytes_ - text_.size()) return false;
   text_.append(data, n);
+  return true;
 }
 
 std::string MemoryBody::Finish() {

@@ -65,17 +65,22 @@ Progress ComputeProgress(int64_t length, int64_t received, uint32_t elapsed_ms);
 // never sized by the announced length: bytes past a known length are
 // dropped, and a body shorter than announced is padded with blanks at the
 // end, but only up to kPadBound so that a lying length allocates nothing big.
+// An endless answer (no length, or a huge true one) stops at max_bytes.
 class MemoryBody {
  public:
   static constexpr int64_t kPadBound = 4 * 1024 * 1024;
-  explicit MemoryBody(int64_t length) : length_(length) {}
-  void Append(const char* data, size_t n);
+  static constexpr size_t kMaxBytes = 64 * 1024 * 1024;
+  explicit MemoryBody(int64_t length, size_t max_bytes = kMaxBytes) : length_(length), max_bytes_(max_bytes) {}
+  // False when the kept body would pass max_bytes: nothing of this block is
+  // kept and the download must end as an error.
+  bool Append(const char* data, size_t n);
   // Pads a short body (bounded) and hands the text over.
   std::string Finish();
   const std::string& text() const { return text_; }
 
  private:
   int64_t length_;
+  size_t max_bytes_;
   std::string text_;
 };
 

@@ -5,6 +5,7 @@
 
 #include "settings/first_run.h"
 #include "settings/numeric.h"
+#include "text/ansi_case.h"
 
 const char* const kNoFileSelected = "(No file selected)";
 const char* const kOpenFilter = "Mp3 Files|*.mp3|Wav Files|*.wav";
@@ -13,19 +14,6 @@ const char* const kLstMidiTitles[9] = {"Velmara 2004", "Sandstorm", "A never end
                                        "Heaven",       "Seven days and one week", "Feel the beat"};
 
 namespace {
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-std::string UpperText(std::string s) {
-  for (char& c : s) c = Upper(c);
-  return s;
-}
-std::string LowerText(std::string s) {
-  for (char& c : s) c = Lower(c);
-  return s;
-}
-bool IsWordBreak(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r' || c == '\0';
-}
 // Val(text) == 1: how the dialog reads its yes/no settings.
 bool IsOne(const std::string& text) { return Val(text) == 1.0; }
 bool IsZero(const std::string& text) { return Val(text) == 0.0; }
@@ -36,21 +24,14 @@ constexpr PropControl kMusicControls[] = {PropControl::BtPlay,    PropControl::B
                                           PropControl::ChkExisting};
 }  // namespace
 
-std::string ProperCase(const std::string& text) {
-  std::string out = LowerText(text);
-  for (size_t i = 0; i < out.size(); ++i)
-    if (i == 0 || IsWordBreak(out[i - 1])) out[i] = Upper(out[i]);
-  return out;
-}
-
 std::vector<std::string> SortedVsiNames(std::vector<std::string> names) {
   names.erase(std::remove_if(names.begin(), names.end(),
                              [](const std::string& n) {
-                               return n.size() < 4 || LowerText(n.substr(n.size() - 4)) != ".vsi";
+                               return n.size() < 4 || LowerAnsi(n.substr(n.size() - 4)) != ".vsi";
                              }),
               names.end());
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-    const std::string la = LowerText(a), lb = LowerText(b);
+    const std::string la = LowerAnsi(a), lb = LowerAnsi(b);
     return la != lb ? la < lb : a < b;
   });
   return names;
@@ -102,10 +83,10 @@ void FrmPropertiesLogic::Form_Load() {
   const std::string sound_mci = Read("SoundMCI");
   if (IsOne(sound_mci)) {
     SetCheck(PropControl::ChkExisting, kUnchecked);
-    const std::string wanted = UpperText(Read("SoundID"));
+    const std::string wanted = UpperAnsi(Read("SoundID"));
     int found = -1;
     for (int i = 0, n = view_.ListCount(PropControl::LstMidi); i < n && found < 0; ++i)
-      if (UpperText(view_.ListItem(PropControl::LstMidi, i)) == wanted) found = i;
+      if (UpperAnsi(view_.ListItem(PropControl::LstMidi, i)) == wanted) found = i;
     view_.SetListIndex(PropControl::LstMidi, found);
   } else if (IsZero(sound_mci)) {
     SetCheck(PropControl::ChkExisting, kChecked);
@@ -118,10 +99,10 @@ void FrmPropertiesLogic::Form_Load() {
   SetCheck(PropControl::ChkBackground, IsOne(Read("UseBackGround")) ? kChecked : kUnchecked);
   SetCheck(PropControl::ChkSound, IsOne(Read("EnableSound")) ? kChecked : kUnchecked);
 
-  const std::string wanted = UpperText(Read("FileID"));
+  const std::string wanted = UpperAnsi(Read("FileID"));
   int found = -1;
   for (int i = 0, n = view_.ListCount(PropControl::List1); i < n && found < 0; ++i)
-    if (UpperText(view_.ListItem(PropControl::List1, i)) == wanted) found = i;
+    if (UpperAnsi(view_.ListItem(PropControl::List1, i)) == wanted) found = i;
   view_.SetListIndex(PropControl::List1, found);
 
   view_.DoEvents();

@@ -94,9 +94,6 @@ constexpr unsigned kTimer1Interval = 16;
 // LstMidi's items, index 0 to 8.
 extern const char* const kLstMidiTitles[9];
 
-// Lower case, then upper case for the first character and every one that
-// follows a blank (space, tab, LF, VT, FF, CR or NUL).
-std::string ProperCase(const std::string& text);
 // The names that end in ".vsi" (any case), sorted without regard to case;
 // names equal but for case keep a fixed order (byte order). Other names are
 // dropped: the platform's pattern also matches a short name like FOO~1.VSI

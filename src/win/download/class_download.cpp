@@ -323,7 +323,8 @@ void ClassDownload::Descargar(const long& TipoAccion) {
       if (length >= 0 && received + count > length) keep = static_cast<DWORD>(std::max<int64_t>(0, length - received));
       if (!out.Write(data, keep)) return fail(download::kErrFile);
     } else {
-      body.Append(data, count);
+      // An answer that never ends must not take all the memory.
+      if (!body.Append(data, count)) return fail(download::kErrDownload);
     }
     received += count;
     const download::Progress p = download::ComputeProgress(length, received, GetTickCount() - t0);

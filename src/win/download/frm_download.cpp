@@ -10,6 +10,8 @@
 #include "frm_properties_ids.h"
 #include "resource.h"
 #include "shared/do_events.h"
+#include "shared/handles.h"
+#include "shared/twips.h"
 
 namespace {
 
@@ -18,10 +20,7 @@ constexpr char kTitle[] = "Download Visualisations";
 
 // Client area and control places, in twips (left, top, width, height).
 constexpr int kClientW = 4500, kClientH = 2175;
-struct Place {
-  int id, x, y, w, h;
-};
-constexpr Place kPlaces[] = {
+constexpr TwipPlace kPlaces[] = {
     {IDC_LB_MENSAJE, 120, 150, 4260, 255},   {IDC_LB_PORCENTAJE, 3600, 750, 750, 255},
     {IDC_LABEL3, 120, 1200, 1500, 240},      {IDC_LB_ELAPSED, 1680, 1200, 1500, 240},
     {IDC_LABEL4, 120, 1440, 1500, 240},      {IDC_LB_REMAINING, 1680, 1440, 1500, 240},
@@ -53,68 +52,40 @@ char DecimalSeparator() {
 
 void ShowFrmDownload(HWND owner) {
   FrmDownload form;
-  form.ShowModal(owner);
+  form.DoModal(owner);
 }
 
-void FrmDownload::ShowModal(HWND owner) {
-  DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_DOWNLOAD), owner, &FrmDownload::StaticProc,
-                  reinterpret_cast<LPARAM>(this));
-  if (background_bitmap_) {
-    DeleteObject(background_bitmap_);
-    background_bitmap_ = nullptr;
-  }
+FrmDownload::FrmDownload() : Dialog(IDD_DOWNLOAD) {}
+FrmDownload::~FrmDownload() = default;
+
+bool FrmDownload::OnInit() {
+  Form_Load();
+  return true;
 }
 
-INT_PTR CALLBACK FrmDownload::StaticProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_INITDIALOG) {
-    SetWindowLongPtrA(dlg, DWLP_USER, lp);
-    reinterpret_cast<FrmDownload*>(lp)->dlg_ = dlg;
-  }
-  auto* self = reinterpret_cast<FrmDownload*>(GetWindowLongPtrA(dlg, DWLP_USER));
-  return self ? self->Proc(msg, wp, lp) : FALSE;
+void FrmDownload::OnTimer(UINT_PTR id) {
+  if (id == kTimer1) Timer1_Timer();
 }
 
-INT_PTR FrmDownload::Proc(UINT msg, WPARAM wp, LPARAM lp) {
+// The Cancel button, Esc and the title bar's close button all cancel; the
+// dialog closes itself once the download has ended.
+void FrmDownload::OnCommand(int id, int /*code*/) {
+  if (id == IDCANCEL) Command1_Click();
+}
+
+void FrmDownload::OnClose() { Command1_Click(); }
+
+INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, bool& handled) {
+  handled = true;
   switch (msg) {
-    case WM_INITDIALOG:
-      Form_Load();
-      return TRUE;
-    case WM_TIMER:
-      if (wp == kTimer1) Timer1_Timer();
-      return TRUE;
-    case WM_COMMAND:
-      // The Cancel button, Esc and the title bar's close button all cancel;
-      // the dialog closes itself once the download has ended.
-      if (LOWORD(wp) == IDCANCEL) Command1_Click();
-      return TRUE;
-    case WM_CLOSE:
-      Command1_Click();
-      return TRUE;
-    case WM_ERASEBKGND: {
-      Paint(reinterpret_cast<HDC>(wp));
-      SetWindowLongPtrA(dlg_, DWLP_MSGRESULT, 1);
-      return TRUE;
-    }
+    case WM_ERASEBKGND:
+      PaintBackground(reinterpret_cast<HDC>(wp));
+      return 1;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(dlg_, &ps);
-      if (ps.fErase) Paint(dc);
-      // The bar lies over the background: draw it again on every paint.
-      HPEN track = CreatePen(PS_SOLID, kTrackWidthPx, RGB(255, 255, 255));
-      HPEN bar = CreatePen(PS_SOLID, kBarWidthPx, RGB(0, 0, 0));
-      HGDIOBJ old = SelectObject(dc, track);
-      MoveToEx(dc, Px(kBarX2, true), Px(kBarY, false), nullptr);
-      LineTo(dc, Px(kTrackEnd, true), Px(kBarY, false));
-      SelectObject(dc, bar);
-      if (line1_x1_ > kBarX2) {
-        MoveToEx(dc, Px(kBarX2, true), Px(kBarY, false), nullptr);
-        LineTo(dc, Px(line1_x1_, true), Px(kBarY, false));
-      }
-      SelectObject(dc, old);
-      DeleteObject(bar);
-      DeleteObject(track);
-      EndPaint(dlg_, &ps);
-      return TRUE;
+      PaintDc dc(hwnd());
+      if (dc.erase()) PaintBackground(dc.get());
+      PaintBar(dc.get());
+      return 0;
     }
     case WM_CTLCOLORSTATIC: {
       // Labels are transparent over the background picture.
@@ -124,39 +95,24 @@ INT_PTR FrmDownload::Proc(UINT msg, WPARAM wp, LPARAM lp) {
       return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     }
     case WM_DESTROY:
-      KillTimer(dlg_, kTimer1);
-      return FALSE;
+      KillTimer(hwnd(), kTimer1);
+      handled = false;
+      return 0;
     default:
-      (void)lp;
-      return FALSE;
+      handled = false;
+      return 0;
   }
 }
 
 int FrmDownload::Px(int twips, bool horizontal) const {
-  return MulDiv(twips, horizontal ? dpi_x_ : dpi_y_, 1440);
+  return horizontal ? layout_.X(twips) : layout_.Y(twips);
 }
 
-void FrmDownload::Layout() {
-  HDC screen = GetDC(dlg_);
-  dpi_x_ = GetDeviceCaps(screen, LOGPIXELSX);
-  dpi_y_ = GetDeviceCaps(screen, LOGPIXELSY);
-  ReleaseDC(dlg_, screen);
-  RECT r{0, 0, Px(kClientW, true), Px(kClientH, false)};
-  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrA(dlg_, GWL_EXSTYLE)));
-  RECT cur;
-  GetWindowRect(dlg_, &cur);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  const int cx = (cur.left + cur.right) / 2, cy = (cur.top + cur.bottom) / 2;
-  SetWindowPos(dlg_, nullptr, cx - w / 2, cy - h / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
-  for (const Place& p : kPlaces) {
-    MoveWindow(GetDlgItem(dlg_, p.id), Px(p.x, true), Px(p.y, false), Px(p.w, true), Px(p.h, false), FALSE);
-  }
-}
+void FrmDownload::Layout() { layout_.Apply(hwnd(), kClientW, kClientH, kPlaces); }
 
-void FrmDownload::Paint(HDC dc) {
+void FrmDownload::PaintBackground(HDC dc) {
   RECT rc;
-  GetClientRect(dlg_, &rc);
+  GetClientRect(hwnd(), &rc);
   FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
   if (background_.empty()) return;
   // The settings dialog's picture at its own size: this dialog shows its
@@ -166,8 +122,25 @@ void FrmDownload::Paint(HDC dc) {
                     0, static_cast<UINT>(background_.height), background_.pixels.data(), &bmi, DIB_RGB_COLORS);
 }
 
+// The bar lies over the background, so every paint draws it again: a white
+// track, and over it the black bar from its start to line1_x1_.
+void FrmDownload::PaintBar(HDC dc) {
+  const GdiObject<HPEN> track(CreatePen(PS_SOLID, kTrackWidthPx, RGB(255, 255, 255)));
+  const GdiObject<HPEN> bar(CreatePen(PS_SOLID, kBarWidthPx, RGB(0, 0, 0)));
+  {
+    const Selection pen(dc, track.get());
+    MoveToEx(dc, Px(kBarX2, true), Px(kBarY, false), nullptr);
+    LineTo(dc, Px(kTrackEnd, true), Px(kBarY, false));
+  }
+  if (line1_x1_ > kBarX2) {
+    const Selection pen(dc, bar.get());
+    MoveToEx(dc, Px(kBarX2, true), Px(kBarY, false), nullptr);
+    LineTo(dc, Px(line1_x1_, true), Px(kBarY, false));
+  }
+}
+
 void FrmDownload::SetLabel(int id, const std::string& text) {
-  HWND label = GetDlgItem(dlg_, id);
+  HWND label = GetDlgItem(hwnd(), id);
   char current[256] = {};
   GetWindowTextA(label, current, sizeof current);
   if (text == current) return;  // an unchanged text costs nothing
@@ -176,8 +149,8 @@ void FrmDownload::SetLabel(int id, const std::string& text) {
   // under it, then the label over it, in that order and at once.
   RECT r;
   GetWindowRect(label, &r);
-  MapWindowPoints(nullptr, dlg_, reinterpret_cast<POINT*>(&r), 2);
-  RedrawWindow(dlg_, &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_ERASENOW | RDW_UPDATENOW);
+  MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+  RedrawWindow(hwnd(), &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_ERASENOW | RDW_UPDATENOW);
 }
 
 void FrmDownload::SetBarEnd(int x1_twips) {
@@ -186,7 +159,7 @@ void FrmDownload::SetBarEnd(int x1_twips) {
   line1_x1_ = x1_twips;
   const int pad = kTrackWidthPx;
   RECT r{Px(lo, true) - pad, Px(kBarY, false) - pad, Px(hi, true) + pad, Px(kBarY, false) + pad};
-  InvalidateRect(dlg_, &r, FALSE);
+  InvalidateRect(hwnd(), &r, FALSE);
 }
 
 void FrmDownload::Form_Load() {
@@ -194,7 +167,7 @@ void FrmDownload::Form_Load() {
   Paso = 0;
   background_ = LoadPictureResource(IDR_DIALOG_BG);
   Layout();
-  SetTimer(dlg_, kTimer1, 250, nullptr);
+  SetTimer(hwnd(), kTimer1, 250, nullptr);
 }
 
 void FrmDownload::Timer1_Timer() {
@@ -216,7 +189,7 @@ void FrmDownload::Timer1_Timer() {
     case 9:
       Paso = 0;
       SetLabel(IDC_LB_MENSAJE, "Downloading " + Module1::DownloadTitle + " visualisation...");
-      KillTimer(dlg_, kTimer1);
+      KillTimer(hwnd(), kTimer1);
       EjecutarDescarga();
       break;
     default:
@@ -232,10 +205,8 @@ void FrmDownload::EjecutarDescarga() {
   DownloadVis->SetBytesBloqueDescarga(3);
   DownloadVis->SetURL(Module1::DownloadURL);
   DownloadVis->SetFichero(Module1::DownloadFile);
-  downloading_ = true;
   DownloadVis->Descargar(1);
-  downloading_ = false;
-  UpdateWindow(dlg_);
+  UpdateWindow(hwnd());
   const char* text;
   UINT icon;
   if (!DownloadVis->HuboError()) {
@@ -248,12 +219,12 @@ void FrmDownload::EjecutarDescarga() {
     text = "An error has ocurred in the visualisation download, please try later.";
     icon = MB_ICONERROR;
   }
-  MessageBoxA(dlg_, text, kTitle, MB_OK | icon);
+  MessageBoxA(hwnd(), text, kTitle, MB_OK | icon);
   Module1::DownloadURL.clear();
   Module1::DownloadFile.clear();
   DownloadVis.reset();
   Form_Unload();
-  EndDialog(dlg_, 0);
+  End(0);
 }
 
 void FrmDownload::Command1_Click() { Cancelado = true; }
@@ -271,7 +242,7 @@ void FrmDownload::Progreso(int64_t BytesTotales, int64_t BytesRecibidos, int16_t
                            bool& Cancelar) {
   if (Cancelado) {
     Cancelar = true;
-    SetWindowTextA(dlg_, "Download Cancelled");
+    SetWindowTextA(hwnd(), "Download Cancelled");
   } else if (BytesRecibidos > kMovieSizeLimit) {
     Cancelar = true;  // not a movie: ends as an error, not as a cancel
   } else if (BytesTotales != -1) {

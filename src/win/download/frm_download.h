@@ -5,28 +5,30 @@
 #include <string>
 
 #include "download/class_download.h"
+#include "shared/dialog.h"
 #include "shared/picture.h"
+#include "shared/twips.h"
 
 // The modal dialog that downloads one visualisation: timed status messages,
 // then the download with rate, times, percentage and bar, a Cancel button,
 // and the result in a message box. It reads the hand-over strings of
 // Module1 and empties them when it unloads.
-class FrmDownload : private ClassDownload::ProgresoReceiver {
+class FrmDownload : public Dialog, private ClassDownload::ProgresoReceiver {
  public:
   // A body longer than this cannot be a movie: the download stops.
   static constexpr int64_t kMovieSizeLimit = 4 * 1024 * 1024;
 
-  FrmDownload() = default;
-  FrmDownload(const FrmDownload&) = delete;
-  FrmDownload& operator=(const FrmDownload&) = delete;
+  FrmDownload();
+  ~FrmDownload() override;
 
-  // Shows the dialog modally; returns after it has unloaded itself.
-  void ShowModal(HWND owner);
+ protected:
+  bool OnInit() override;
+  void OnTimer(UINT_PTR id) override;
+  void OnCommand(int id, int code) override;
+  void OnClose() override;
+  INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
 
  private:
-  static INT_PTR CALLBACK StaticProc(HWND dlg, UINT msg, WPARAM wp, LPARAM lp);
-  INT_PTR Proc(UINT msg, WPARAM wp, LPARAM lp);
-
   void Form_Load();
   void Timer1_Timer();
   void EjecutarDescarga();
@@ -39,18 +41,16 @@ class FrmDownload : private ClassDownload::ProgresoReceiver {
   int Px(int twips, bool horizontal) const;
   void SetLabel(int id, const std::string& text);
   void SetBarEnd(int x1_twips);
-  void Paint(HDC dc);
+  void PaintBackground(HDC dc);
+  void PaintBar(HDC dc);
 
-  HWND dlg_ = nullptr;
   std::unique_ptr<ClassDownload> DownloadVis;
   bool Cancelado = false;
   int16_t Paso = 0;
   int line1_x1_ = 120;  // twips
   DWORD last_paint_tick_ = 0;
-  bool downloading_ = false;
   Picture background_;
-  HBITMAP background_bitmap_ = nullptr;
-  int dpi_x_ = 96, dpi_y_ = 96;
+  TwipLayout layout_;
 };
 
 // Opens FrmDownload afresh, modally.

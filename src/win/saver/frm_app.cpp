@@ -94,27 +94,13 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       logic_.Form_Unload();
       return 0;
-    case WM_SYSCOMMAND:
-      // The system must not start another screensaver over this one; the
-      // display may still power off as the user's power plan says.
-      if ((wp & 0xFFF0) == SC_SCREENSAVE) return 0;
-      break;
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd(), &ps);
-      Paint(dc, ps.rcPaint);
-      EndPaint(hwnd(), &ps);
-      return 0;
-    }
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
     default:
       break;
   }
-  return Window::HandleMessage(msg, wp, lp);
+  return SaverWindow::HandleMessage(msg, wp, lp);
 }
 
 void FrmApp::Paint(HDC dc, const RECT& area) {

@@ -7,12 +7,12 @@
 #include "saver/frm_app_logic.h"
 #include "saver/monitor_covers.h"
 #include "shared/picture.h"
-#include "shared/window.h"
+#include "saver/saver_window.h"
 
 class SettingsPort;
 
 // The full-screen screensaver window: black, borderless, topmost, maximized.
-class FrmApp : public Window, private FrmAppHost {
+class FrmApp : public SaverWindow, private FrmAppHost {
  public:
   FrmApp();
   ~FrmApp() override;
@@ -55,7 +55,7 @@ class FrmApp : public Window, private FrmAppHost {
 
   void Form_Resize();
   void TmBucle_Timer();
-  void Paint(HDC dc, const RECT& area);
+  void Paint(HDC dc, const RECT& area) override;
   // Advances the movies; repaints when the picture changed and arms the frame
   // timer for the next change, so nothing is drawn while nothing moves.
   void Animate();

@@ -1,6 +1,7 @@
 #include "saver/monitor_covers.h"
 
 #include "saver/desktop_capture.h"
+#include "saver/saver_window.h"
 #include "saver/fill_fit.h"
 
 namespace {
@@ -17,7 +18,7 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
 }
 }  // namespace
 
-class MonitorCovers::Cover : public Window {
+class MonitorCovers::Cover : public SaverWindow {
  public:
   Cover(const Input& input, const RECT& area) : input_(input), area_(area) {}
   ~Cover() override { FreeBitmap(); }
@@ -92,33 +93,20 @@ class MonitorCovers::Cover : public Window {
       case WM_CLOSE:
         input_.unload();
         return 0;
-      case WM_SYSCOMMAND:
-        // No other screensaver over this one; the display may still power off.
-        if ((wp & 0xFFF0) == SC_SCREENSAVE) return 0;
-        break;
       case WM_DPICHANGED:
         // The cover belongs to its monitor; it keeps its place and size.
         return 0;
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(hwnd(), &ps);
-        Paint(dc, ps.rcPaint);
-        EndPaint(hwnd(), &ps);
-        return 0;
-      }
       default:
         break;
     }
-    return Window::HandleMessage(msg, wp, lp);
+    return SaverWindow::HandleMessage(msg, wp, lp);
   }
 
  private:
   int Width() const { return area_.right - area_.left; }
   int Height() const { return area_.bottom - area_.top; }
 
-  void Paint(HDC dc, const RECT& r) {
+  void Paint(HDC dc, const RECT& r) override {
     if (shown_ && bitmap_) {
       HDC mem = CreateCompatibleDC(dc);
       if (mem) {

@@ -101,6 +101,8 @@ class PaintDc {
   ~PaintDc() { EndPaint(window_, &ps_); }
   HDC get() const { return dc_; }
   const RECT& dirty() const { return ps_.rcPaint; }
+  // True when WM_ERASEBKGND left the background to this paint.
+  bool erase() const { return ps_.fErase != FALSE; }
 
  private:
   HWND window_;

@@ -1,0 +1,25 @@
+#include "shared/twips.h"
+
+#include "shared/handles.h"
+
+void TwipLayout::Apply(HWND dialog, int client_w, int client_h, const TwipPlace* places, size_t count) {
+  {
+    const WindowDc screen(dialog);
+    if (screen) {
+      dpi_x_ = GetDeviceCaps(screen.get(), LOGPIXELSX);
+      dpi_y_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+  }
+  RECT r{0, 0, X(client_w), Y(client_h)};
+  AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
+                     static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
+  RECT cur;
+  GetWindowRect(dialog, &cur);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(dialog, nullptr, (cur.left + cur.right - w) / 2, (cur.top + cur.bottom - h) / 2, w, h,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  for (size_t i = 0; i < count; ++i) {
+    const TwipPlace& p = places[i];
+    MoveWindow(GetDlgItem(dialog, p.id), X(p.x), Y(p.y), X(p.w), Y(p.h), FALSE);
+  }
+}
