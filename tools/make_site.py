@@ -13,9 +13,11 @@ Writes into sitedir (default: site/ under the repository root):
 
 The movies use the building blocks of make_movies.py. Every periodic motion
 completes a whole number of cycles in its loop, so the last frame runs into
-the first without a seam. Names are spelled by the download code table
-(small letters, digits, blanks), 2 to 14 characters; the code of a name is
-two digits per character. Without vsi2png (not built yet) the pictures are
+the first without a seam. A movie is drawn over the screensaver's picture,
+so it is transparent where it draws nothing and everything it draws has
+faded to nothing before the frame's edges (see STAGE). Names are spelled by
+the download code table (small letters, digits, blanks), 2 to 14
+characters; the code of a name is two digits per character. Without vsi2png (not built yet) the pictures are
 left as they are.
 """
 
@@ -103,31 +105,74 @@ def smooth_pen(points, closed=False):
     return pen
 
 
-def backdrop(top, bottom, op, glow=None):
-    """A soft vertical sky over the whole frame, its edges fading out so the
-    movie sits on the screensaver's picture without a hard border."""
-    items = [group("sky", [rect((W, H), (CX, CY), 60),
-                           gfill([(0, top, 1), (1, bottom, 1)], (0, 0), (0, H))])]
-    if glow:
-        items.insert(0, group("glow", [circle(W * 0.45),
-                                       gfill([(0, glow, 0.55), (1, glow, 0)], (0, 0), (W * 0.45, 0), radial=True)],
-                              p=(CX, CY), s=(100, 70)))
-    return shape_layer("backdrop", items, op)
+# Every movie is drawn over the screensaver's picture, so nothing may end at
+# the frame's border: a shape cut off there shows as a hard straight edge, a
+# dark sky filling the frame as a panel. Skies, landscapes and floors are
+# therefore painted with a radial gradient squashed into an ellipse that lies
+# inside the frame and reaches opacity 0 at its rim (the shapes themselves
+# may run past the frame: they are invisible there).
+
+# the ellipse most movies stay inside: 40 px clear on both sides, 35 above and
+# below
+STAGE = ((CX, CY), 760.0, 350.0)
 
 
-def vignette(op, strength=0.85):
-    """Dark edges: a radial gradient from clear to night at the rim."""
-    r = math.hypot(CX, CY)
-    return shape_layer("vignette", [group("v", [rect((W, H), (CX, CY), 60),
-                                                gfill([(0, BLACK, 0), (0.62, BLACK, 0), (1, BLACK, strength)],
-                                                      (CX, CY), (CX + r, CY), radial=True)])], op)
+def oval_group(nm, shapes, paints, oval=STAGE, **tr):
+    """shapes (in frame coordinates) painted by paints from oval_fill and
+    oval_stroke, whose gradients run from the centre of the ellipse oval =
+    (centre, rx, ry) to its rim. The group squashes a circle of radius rx into
+    the ellipse; an inner group undoes the squash for the shapes, so they stay
+    where they are drawn while the gradients are squashed."""
+    centre, rx, ry = oval
+    k = ry / rx
+    inner = group(nm + " shapes", shapes, a=centre, s=(100, 100.0 / k))
+    return group(nm, [inner] + list(paints), p=centre, s=(100, 100.0 * k), **tr)
 
 
-def twinkles(seed, count, op, colours, area=(0, 0, W, H * 0.6)):
+def oval_fill(stops, oval=STAGE, o=100):
+    return gfill(stops, (0, 0), (oval[1], 0), radial=True, o=o)
+
+
+def oval_stroke(stops, w, oval=STAGE, o=100):
+    """A radial gradient stroke of width w on screen: rlottie scales a
+    stroke's width by the mean scale of its group, which the squash shrinks."""
+    k = oval[2] / oval[1]
+    s = gstroke(stops, (0, 0), (oval[1], 0), w / math.sqrt((1 + k * k) / 2), o)
+    s["t"] = 2
+    return s
+
+
+def fading(col, alpha=1.0, solid=0.7, rim=None):
+    """Gradient stops: col at alpha out to `solid` of the radius, then fading
+    to nothing (towards colour rim) at the rim."""
+    rim = rim or col
+    return [(0, col, alpha), (solid, col, alpha), ((1 + solid) / 2, mixc(col, rim, 0.5), alpha * 0.4),
+            (1, rim, 0)]
+
+
+def sky(nm, op, centre, rim, alpha, oval=STAGE):
+    """A soft dark sky: densest in the middle, gone well before the frame's
+    edges."""
+    (cx, cy), rx, ry = oval
+    stops = [(0, centre, alpha), (0.55, mixc(centre, rim, 0.5), alpha), (0.8, rim, alpha * 0.7),
+             (0.93, rim, alpha * 0.22), (1, rim, 0)]
+    return shape_layer(nm, [group(nm, [circle(rx), gfill(stops, (0, 0), (rx, 0), radial=True)],
+                                  p=(cx, cy), s=(100, 100.0 * ry / rx))], op)
+
+
+def inside(x, y, oval=STAGE, share=1.0):
+    (cx, cy), rx, ry = oval
+    return ((x - cx) / rx) ** 2 + ((y - cy) / ry) ** 2 <= share * share
+
+
+def twinkles(seed, count, op, colours, area=(0, 0, W, H * 0.6), share=0.8):
+    """Twinkling stars in area, all well inside the stage ellipse."""
     rng = Rng(seed)
     items = []
     for n in range(count):
         x, y = rng.uniform(area[0], area[2]), rng.uniform(area[1], area[3])
+        while not inside(x, y, share=share):
+            x, y = rng.uniform(area[0], area[2]), rng.uniform(area[1], area[3])
         period = rng.choice([op // 2, op // 3, op // 4, op])
         phase = rng.uniform(0, 1)
         r = rng.uniform(1.2, 3.2)
@@ -154,12 +199,15 @@ def make_aurora():
             u = t / period + phase
             top, bottom = [], []
             for k in range(13):
-                x = -60 + k * (W + 120) / 12.0
-                a = math.sin(2 * math.pi * (u + k * 0.11)) * amp + math.sin(2 * math.pi * (2 * u * 0 + k * 0.27 + ci)) * amp * 0.4
-                y = base + a - 40 * math.sin(math.pi * k / 12.0)
-                top.append((x, y - height * (0.75 + 0.25 * math.sin(2 * math.pi * (u + k * 0.07)))))
+                # the curtain spans the middle of the frame and thins out to
+                # nothing at both ends, rising as it goes, so its bright lower
+                # edge meets the faint top at the tips
+                x = 110 + k * (W - 220) / 12.0
+                env = math.sin(math.pi * k / 12.0) ** 1.2
+                a = math.sin(2 * math.pi * (u + k * 0.11)) * amp + math.sin(2 * math.pi * (k * 0.27 + ci)) * amp * 0.4
+                y = base + a - 40 * math.sin(math.pi * k / 12.0) - (1 - env) * height * 0.95
+                top.append((x, y - env * height * (0.75 + 0.25 * math.sin(2 * math.pi * (u + k * 0.07)))))
                 bottom.append((x, y))
-            pts = top + bottom[::-1]
             pen = smooth_pen(top)
             pen.line(*bottom[-1])
             rest = smooth_pen(bottom[::-1])
@@ -170,24 +218,26 @@ def make_aurora():
             pen.o[len(top)] = rest.o[0]
             pen.close()
             frames.append((t, pen))
-            del pts
         curtains.append(group("curtain %d" % ci, [
             path_keys(frames),
             gfill([(0, col, 0), (0.45, col, alpha * 0.6), (0.85, mixc(col, WHITE, 0.4), alpha), (1, WHITE, 0)],
-                  (0, base - height - amp), (0, base + amp)),
+                  (0, max(30, base - height - amp)), (0, base + amp)),
         ], o=wave_keys(op, op // (ci + 1), 55, 100, ci * 0.2)))
     ridge = Pen().move(-20, H + 20).line(-20, 610)
     for x, y in [(180, 560), (330, 600), (520, 520), (700, 590), (860, 545), (1040, 610), (1230, 540),
                  (1420, 590), (1620, 560)]:
         ridge.line(x, y)
     ridge.line(1620, H + 20).close()
-    snow = group("ridge", [ridge.shape(), gfill([(0, (0.55, 0.62, 0.8), 1), (1, (0.05, 0.07, 0.15), 1)],
-                                                (0, 520), (0, H))])
+    # the ridge melts into the picture at both sides and below
+    snow_oval = ((CX, 470), 760.0, 290.0)
+    snow = oval_group("ridge", [ridge.shape()], [oval_fill(
+        [(0, (0.6, 0.68, 0.85), 1), (0.45, (0.36, 0.42, 0.62), 1), (0.72, (0.12, 0.15, 0.3), 1),
+         (0.87, (0.06, 0.08, 0.18), 0.45), (1, (0.04, 0.05, 0.12), 0)], snow_oval)], snow_oval)
     layers = [
         shape_layer("ridge", [snow], op),
         shape_layer("curtains", curtains, op),
         twinkles(0xA11A, 70, op, [WHITE, (0.8, 0.9, 1.0)], (0, 0, W, 520)),
-        backdrop((0.01, 0.02, 0.08), (0.04, 0.1, 0.2), op),
+        sky("sky", op, (0.03, 0.07, 0.15), (0.01, 0.02, 0.07), 0.96, ((CX, 340), 760.0, 305.0)),
     ]
     return composition("aurora", W, H, op, layers)
 
@@ -203,12 +253,16 @@ def make_tunnel():
         off = n * period / count
         col = cols[n % len(cols)]
 
+        # A frame at scale 100 reaches 190 px from the centre when turned
+        # by 45 degrees (half its diagonal and half its glow): at its largest
+        # it stays clear of the frame's top and bottom, and it fades out on
+        # the way there.
         def scale(u):
-            s = 4 + 520 * u ** 2.6
+            s = 4 + 188 * u ** 2.2
             return (s, s)
 
         def alpha(u):
-            return 100 * min(1.0, u / 0.25, (1.0 - u) / 0.25)
+            return 100 * min(1.0, u / 0.2, (1.0 - u) / 0.4)
 
         def spin(u, n=n):
             return n * 7.5 + u * 90
@@ -220,8 +274,8 @@ def make_tunnel():
     core = group("core", [circle(90), gfill([(0, WHITE, 0.9), (0.3, (1.0, 0.5, 0.9), 0.5), (1, (0.4, 0.1, 0.8), 0)],
                                              (0, 0), (90, 0), radial=True)],
                  p=(CX, CY), s=wave_keys2(op, 30, (85, 85), (120, 120)))
-    layers = [vignette(op, 0.95), shape_layer("frames", items[::-1], op), shape_layer("core", [core], op),
-              backdrop((0.02, 0.0, 0.06), (0.05, 0.0, 0.1), op)]
+    layers = [shape_layer("frames", items[::-1], op), shape_layer("core", [core], op),
+              sky("depth", op, (0.03, 0.0, 0.08), (0.05, 0.0, 0.12), 0.92, ((CX, CY), 600.0, 372.0))]
     return composition("tunnel", W, H, op, layers)
 
 
@@ -246,7 +300,7 @@ def make_kaleidoscope():
         group("lace", [circle(372), stroke(ink, 3, 60, dash=(10, 14))], p=(CX, CY), r=turn(1, op)),
     ]
     glow = group("glow", [circle(400), gfill([(0, ink, 0.9), (0.8, (0.1, 0.04, 0.2), 0.8), (1, BLACK, 0)],
-                                             (0, 0), (400, 0), radial=True)], p=(CX, CY))
+                                             (0, 0), (400, 0), radial=True)], p=(CX, CY), s=(115, 93))
     return composition("kaleidoscope", W, H, op, [shape_layer("pattern", rings[::-1], op),
                                                   shape_layer("glow", [glow], op)])
 
@@ -257,22 +311,30 @@ def make_kaleidoscope():
 def make_lava_lamp():
     op = 600
     rng = Rng(0x1A7A)
+    # a tapered glass between a metal cap and a flared metal base
+    top, bottom = 130, 640          # the glass
+    hw_top, hw_bottom = 118, 212    # its half-widths there
+
+    def half_width(y):
+        return hw_top + (hw_bottom - hw_top) * (y - top) / float(bottom - top)
+
     blobs = []
-    glass_w, top, bottom = 520, 60, 720
     for n in range(11):
         period = rng.choice([600, 300, 200])
         phase = rng.uniform(0, 1)
-        x0 = CX + rng.uniform(-glass_w * 0.33, glass_w * 0.33)
-        r = rng.uniform(40, 95)
+        lane = rng.uniform(-1, 1)   # where across the glass the blob rises
+        r = rng.uniform(30, 64)
         col = mixc((1.0, 0.25, 0.1), (1.0, 0.75, 0.2), rng.uniform(0, 1))
         pos = []
         size = []
         steps = op // period * 12
+        hi, lo = top + 1.3 * r + 12, bottom - 0.5 * r
         for k in range(steps + 1):
             t = k * op / steps
             u = 2 * math.pi * (t / period + phase)
-            y = (top + bottom) / 2 + math.cos(u) * (bottom - top - 2 * r) / 2
-            x = x0 + math.sin(2 * u) * 30
+            y = (hi + lo) / 2 + math.cos(u) * (lo - hi) / 2
+            # the blob keeps inside the glass, which narrows upwards
+            x = CX + (0.75 * lane + 0.12 * math.sin(2 * u)) * (half_width(y) - r - 8)
             v = -math.sin(u)  # vertical speed: stretched while moving
             pos.append((t, (x, y)))
             size.append((t, (2 * r * (1 - 0.15 * abs(v)), 2 * r * (1 + 0.3 * abs(v)))))
@@ -280,17 +342,39 @@ def make_lava_lamp():
             ellipse(keys(size, SMOOTH)),
             gfill([(0, mixc(col, WHITE, 0.5), 1), (0.7, col, 1), (1, mixc(col, (0.5, 0.0, 0.1), 0.6), 1)],
                   (-r * 0.3, -r * 0.3), (r * 1.2, 0), radial=True)], p=keys(pos, SMOOTH)))
-    pool = group("pool", [ellipse((glass_w * 0.9, 90), (CX, bottom)), fill((1.0, 0.35, 0.1))])
-    liquid = group("liquid", [rect((glass_w, bottom - top + 60), (CX, (top + bottom) / 2), 120),
-                              gfill([(0, (0.35, 0.02, 0.2), 1), (1, (0.7, 0.1, 0.15), 1)], (0, top), (0, bottom))])
-    shine = group("shine", [rect((36, bottom - top - 80), (CX - glass_w * 0.36, (top + bottom) / 2), 18),
-                            gfill([(0, WHITE, 0), (0.5, WHITE, 0.28), (1, WHITE, 0)], (0, top), (0, bottom))])
-    rim = group("rim", [rect((glass_w, bottom - top + 60), (CX, (top + bottom) / 2), 120),
-                        stroke((1.0, 0.7, 0.5), 5, 60)])
+    pool = group("pool", [ellipse((hw_bottom * 1.8, 56), (CX, bottom - 8)), fill((1.0, 0.35, 0.1))])
+    glass = (Pen().move(CX - hw_top, top + 18)
+             .curve((CX - hw_top, top + 2), (CX - hw_top * 0.55, top), (CX, top))
+             .curve((CX + hw_top * 0.55, top), (CX + hw_top, top + 2), (CX + hw_top, top + 18))
+             .line(CX + hw_bottom, bottom - 24)
+             .curve((CX + hw_bottom, bottom - 4), (CX + hw_bottom * 0.6, bottom), (CX, bottom))
+             .curve((CX - hw_bottom * 0.6, bottom), (CX - hw_bottom, bottom - 4), (CX - hw_bottom, bottom - 24))
+             .close()).shape()
+    liquid = group("liquid", [glass, gfill([(0, (0.35, 0.02, 0.2), 1), (1, (0.72, 0.1, 0.15), 1)],
+                                           (0, top), (0, bottom))])
+    bulb = group("bulb glow", [circle(hw_bottom), gfill([(0, (1.0, 0.85, 0.4), 0.55), (1, (1.0, 0.4, 0.1), 0)],
+                                                        (0, 0), (hw_bottom, 0), radial=True)],
+                 p=(CX, bottom - 10), s=(100, 60))
+    shine = group("shine", [polyline((CX - hw_top + 26, top + 40), (CX - hw_bottom + 34, bottom - 50)),
+                            gstroke([(0, WHITE, 0), (0.5, WHITE, 0.3), (1, WHITE, 0)], (0, top + 40),
+                                    (0, bottom - 50), 14)])
+    rim = group("rim", [glass, stroke((1.0, 0.7, 0.5), 4, 55)])
+    steel = [(0, (0.22, 0.2, 0.26), 1), (0.3, (0.85, 0.82, 0.88), 1), (0.55, (0.5, 0.48, 0.56), 1),
+             (1, (0.16, 0.14, 0.2), 1)]
+    cap = group("cap", [
+        Pen().move(CX - 52, 64).curve((CX - 40, 56), (CX + 40, 56), (CX + 52, 64))
+        .line(CX + hw_top + 6, top + 16).line(CX - hw_top - 6, top + 16).close().shape(),
+        gfill(steel, (CX - hw_top, 0), (CX + hw_top, 0))])
+    base = group("base", [
+        Pen().move(CX - hw_bottom - 5, bottom - 16).line(CX + hw_bottom + 5, bottom - 16)
+        .line(CX + 150, 690).line(CX + 232, 736).curve((CX + 200, 748), (CX - 200, 748), (CX - 232, 736))
+        .line(CX - 150, 690).close().shape(),
+        gfill(steel, (CX - 232, 0), (CX + 232, 0))])
     halo = group("halo", [circle(620), gfill([(0, (1.0, 0.3, 0.1), 0.45), (1, (0.3, 0.0, 0.1), 0)],
-                                             (0, 0), (620, 0), radial=True)], p=(CX, CY),
+                                             (0, 0), (620, 0), radial=True)], p=(CX, CY), s=(100, 58),
                  o=wave_keys(op, 200, 65, 100))
-    layers = [shape_layer("glass", [rim, shine], op), shape_layer("blobs", blobs + [pool], op),
+    layers = [shape_layer("metal", [cap, base], op), shape_layer("glass", [rim, shine], op),
+              shape_layer("blobs", blobs + [pool], op), shape_layer("light", [bulb], op),
               shape_layer("liquid", [liquid], op), shape_layer("halo", [halo], op)]
     return composition("lava lamp", W, H, op, layers)
 
@@ -331,21 +415,23 @@ def make_oscilloscope():
     items = [
         group("trace", [trace, stroke(mixc(green, WHITE, 0.6), 3), stroke(green, 10, 45), stroke(green, 28, 14)]),
     ]
-    screen = group("screen", [rect((sw + 40, sh + 40), (CX, CY), 40),
-                              gfill([(0, (0.02, 0.14, 0.06), 1), (1, (0.0, 0.03, 0.01), 1)], (CX, CY),
-                                    (CX + sw * 0.6, CY), radial=True)])
-    bezel = group("bezel", [rect((sw + 40, sh + 40), (CX, CY), 40), stroke((0.35, 0.4, 0.38), 10)])
-    scan = group("scan", [rect((sw + 40, 40), (0, 0)),
-                          gfill([(0, green, 0), (0.5, green, 0.08), (1, green, 0)], (0, -20), (0, 20))],
-                 p=keys([(0, (CX, topy - 20)), (op / 4, (CX, topy + sh + 20), HOLD), (op / 4 + 1, (CX, topy - 20)),
-                         (op / 2, (CX, topy + sh + 20), HOLD), (op / 2 + 1, (CX, topy - 20)),
-                         (3 * op / 4, (CX, topy + sh + 20), HOLD), (3 * op / 4 + 1, (CX, topy - 20)),
-                         (op, (CX, topy + sh + 20))], LINEAR))
-    layers = [shape_layer("bezel", [bezel], op), shape_layer("scan", [scan], op),
+    # no bezel: the graticule and the phosphor's glow fade out towards the
+    # rim of an ellipse, as if the screen's edge were lost in the dark
+    glass = ((CX, CY), 640.0, 372.0)
+    scan_lo, scan_hi = topy + 10, topy + sh - 10
+    scan = group("scan", [circle(560), gfill([(0, green, 0.1), (0.6, green, 0.06), (1, green, 0)], (0, 0), (560, 0),
+                                             radial=True)],
+                 s=(100, 5),
+                 p=keys([(0, (CX, scan_lo)), (op / 4, (CX, scan_hi), HOLD), (op / 4 + 1, (CX, scan_lo)),
+                         (op / 2, (CX, scan_hi), HOLD), (op / 2 + 1, (CX, scan_lo)),
+                         (3 * op / 4, (CX, scan_hi), HOLD), (3 * op / 4 + 1, (CX, scan_lo)),
+                         (op, (CX, scan_hi))], LINEAR))
+    graticule = [oval_group("lines", grid, [oval_stroke(fading(green, 1, 0.5), 1.5, glass, 40)], glass),
+                 oval_group("ticks", ticks, [oval_stroke(fading(green, 1, 0.5), 1.5, glass, 60)], glass)]
+    layers = [shape_layer("scan", [scan], op),
               shape_layer("trace", items, op),
-              shape_layer("graticule", [group("lines", grid + [stroke(green, 1.5, 22)]),
-                                        group("ticks", ticks + [stroke(green, 1.5, 35)])], op),
-              shape_layer("screen", [screen], op)]
+              shape_layer("graticule", graticule, op),
+              sky("screen", op, (0.03, 0.17, 0.08), (0.0, 0.05, 0.02), 0.92, ((CX, CY), 740.0, 372.0))]
     return composition("oscilloscope", W, H, op, layers)
 
 
@@ -405,11 +491,13 @@ def make_fireworks():
                 return 0
             return 100 if lt <= rise + burst * 0.35 else 70
 
-        def rocket(lt, x=x, y=y):
+        # rockets set off from among the roofs, their trails clear of the
+        # frame's bottom edge
+        def rocket(lt, x=x, y=y, y0=H - 80):
             if lt < 0:
-                return (x, H + 40)
+                return (x, y0)
             u = min(1.0, lt / rise)
-            return (x, H + 40 - (H + 40 - y) * (1 - (1 - u) ** 2))
+            return (x, y0 - (y0 - y) * (1 - (1 - u) ** 2))
 
         def rocket_alpha(lt):
             return 100 if 0 <= lt < rise else 0
@@ -427,16 +515,28 @@ def make_fireworks():
     skyline = Pen().move(-20, H + 20).line(-20, 700)
     xs = 0
     rng2 = Rng(0x5C1)
+    windows = []
     while xs < W + 40:
         h = rng2.uniform(640, 715)
         wdt = rng2.uniform(50, 120)
         skyline.line(xs, h).line(xs + wdt, h)
+        # a few lit windows on every floor
+        for wy in range(int(h) + 10, H, 16):
+            for wx in range(int(xs) + 8, int(xs + wdt) - 10, 14):
+                if rng2.next() < 0.22:
+                    windows.append(rect((6, 8), (wx + 3, wy + 4)))
         xs += wdt
     skyline.line(W + 40, H + 20).close()
-    city = group("city", [skyline.shape(), fill((0.02, 0.02, 0.05))])
+    # the city and its lights fade out to both sides and below
+    town = ((CX, 685), 760.0, 75.0)
+    city = group("city", [
+        oval_group("windows", windows, [oval_fill(fading((1.0, 0.8, 0.45), 0.85, 0.55), town)], town),
+        oval_group("roofs", [skyline.shape()], [oval_fill(
+            [(0, (0.16, 0.11, 0.26), 1), (0.6, (0.09, 0.06, 0.16), 1), (0.8, (0.05, 0.04, 0.1), 0.7),
+             (1, (0.03, 0.02, 0.07), 0)], town)], town)])
     layers = [shape_layer("city", [city], op), shape_layer("fireworks", bursts, op),
               twinkles(0xF1, 40, op, [WHITE], (0, 0, W, 500)),
-              backdrop((0.01, 0.01, 0.06), (0.1, 0.04, 0.18), op)]
+              sky("sky", op, (0.07, 0.03, 0.13), (0.01, 0.01, 0.05), 0.96)]
     return composition("fireworks", W, H, op, layers)
 
 
@@ -452,40 +552,56 @@ def make_ocean_waves():
         (600, 30, 640, (0.08, 0.25, 0.5), (0.02, 0.07, 0.2), 2),
         (680, 40, 800, (0.05, 0.2, 0.42), (0.01, 0.04, 0.14), 3),
     ]
+    # the sea fades out to both sides and below; the swells roll through the
+    # fixed gradient (their paths move, not their groups)
+    sea = ((CX, 545), 760.0, 215.0)
     for n, (base, amp, wl, ctop, cbot, loops) in enumerate(specs):
-        reps = int(math.ceil((W + 2 * wl) / wl))
-        pts = []
-        for k in range(reps * 8 + 1):
-            x = -wl + k * wl / 8.0
-            u = 2 * math.pi * k / 8.0
-            y = base - amp * (math.sin(u) + 0.35 * math.sin(2 * u + 0.8))
-            pts.append((x, y))
-        pen = smooth_pen(pts)
-        pen.line(pts[-1][0], H + 30).line(pts[0][0], H + 30).close()
-        crest = smooth_pen(pts)
-        shift = keys([(0, (0, 0), LINEAR), (op, (-wl * loops, 0))], LINEAR)
+        reps = int(math.ceil((W + (2 + loops) * wl) / wl))
+        pens, crests = [], []
+        for shift in (0, -wl * loops):
+            pts = []
+            for k in range(reps * 8 + 1):
+                x = -wl + k * wl / 8.0 + shift
+                u = 2 * math.pi * k / 8.0
+                y = base - amp * (math.sin(u) + 0.35 * math.sin(2 * u + 0.8))
+                pts.append((x, y))
+            pen = smooth_pen(pts)
+            pen.line(pts[-1][0], H + 30).line(pts[0][0], H + 30).close()
+            pens.append(pen)
+            crests.append(smooth_pen(pts))
+        body = path_keys([(0, pens[0]), (op, pens[1])])
+        crest = path_keys([(0, crests[0]), (op, crests[1])])
         bands.append(group("swell %d" % n, [
-            group("body", [pen.shape(), gfill([(0, ctop, 1), (1, cbot, 1)], (0, base - amp), (0, base + 120))]),
-            group("foam", [crest.shape(), stroke(mixc(ctop, WHITE, 0.55), 3, 70)]),
-        ], p=shift))
+            oval_group("body", [body], [oval_fill(
+                [(0, ctop, 1), (0.55, mixc(ctop, cbot, 0.45), 1), (0.76, mixc(ctop, cbot, 0.7), 0.9),
+                 (0.9, mixc(ctop, cbot, 0.7), 0.4), (1, mixc(ctop, cbot, 0.7), 0)],
+                sea)], sea),
+            oval_group("foam", [crest], [oval_stroke(fading(mixc(ctop, WHITE, 0.55), 0.7, 0.55), 3, sea)], sea),
+        ]))
     moon = group("moon", [circle(70), gfill([(0, (1.0, 0.98, 0.9), 1), (1, (0.85, 0.85, 0.8), 1)], (-20, -20), (70, 0),
                                             radial=True),
-                          circle(200), gfill([(0, (0.8, 0.85, 1.0), 0.35), (1, (0.4, 0.5, 0.9), 0)], (0, 0), (200, 0),
-                                             radial=True)], p=(1150, 190))
+                          circle(170), gfill([(0, (0.8, 0.85, 1.0), 0.35), (1, (0.4, 0.5, 0.9), 0)], (0, 0), (170, 0),
+                                             radial=True)], p=(1150, 205))
     glints = []
     rng = Rng(0x6117)
     for k in range(14):
         y = 450 + k * 22
         w = 30 + k * 9
+        x = 1150 + rng.uniform(-12, 12)
+        period, phase = rng.choice([op // 5, op // 6, op // 10]), rng.uniform(0, 1)
+        # dimmer where the sea fades out
+        (sx, sy), srx, sry = sea
+        r = math.hypot((x - sx) / srx, (y - sy) / sry)
+        if r > 0.86:
+            continue
+        peak = (75 - k * 3) * min(1.0, (0.92 - r) / 0.25)
         glints.append(group("glint %d" % k, [rect((w, 3 + k * 0.4), (0, 0), 2), fill((1.0, 1.0, 0.88))],
-                            p=(1150 + rng.uniform(-12, 12), y),
-                            o=wave_keys(op, rng.choice([op // 5, op // 6, op // 10]), 5, 75 - k * 3,
-                                        rng.uniform(0, 1), steps=4)))
+                            p=(x, y), o=wave_keys(op, period, 5, peak, phase, steps=4)))
     path = group("moon path", glints)
     layers = [shape_layer("moon path", [path], op), shape_layer("swells", bands[::-1], op),
               shape_layer("moon", [moon], op),
               twinkles(0x0CEA, 50, op, [WHITE, (0.8, 0.85, 1.0)], (0, 0, W, 420)),
-              backdrop((0.02, 0.03, 0.12), (0.12, 0.18, 0.35), op)]
+              sky("sky", op, (0.08, 0.12, 0.27), (0.02, 0.03, 0.1), 0.95)]
     return composition("ocean waves", W, H, op, layers)
 
 
@@ -499,6 +615,9 @@ def make_neon_grid():
     rays = []
     for k in range(-14, 15):
         rays.append(polyline((CX + k * 14, horizon), (CX + k * 150, H + 40)))
+    # the floor, its rays and its lines fade out towards the rim of one
+    # ellipse around the horizon's middle: the road runs off into the picture
+    ground = ((CX, horizon), 760.0, 330.0)
     lines = []
     for n in range(8):
         off = n * period / 8
@@ -508,32 +627,52 @@ def make_neon_grid():
 
         def alpha(u):
             return 100 * min(1.0, u / 0.15)
-        lines.append(group("line %d" % n, [polyline((-100, 0), (W + 100, 0)), stroke(cyan, 4), stroke(cyan, 14, 25)],
-                           p=particle_keys(period, off, op, ypos), o=particle_keys(period, off, op, alpha)))
+        # the line's path moves, not its group, so the fade stays put
+        track = particle_keys(period, off, op, ypos)
+        for k in track["k"]:
+            y = k["s"][1]
+            k["s"] = [{"i": [[0, 0], [0, 0]], "o": [[0, 0], [0, 0]], "v": [[-100, y], [W + 100, y]], "c": False}]
+        lines.append(oval_group("line %d" % n, [{"ty": "sh", "ks": track}],
+                                [oval_stroke(fading(cyan, 1, 0.6), 4, ground),
+                                 oval_stroke(fading(cyan, 1, 0.6), 14, ground, 25)],
+                                ground, o=particle_keys(period, off, op, alpha)))
     sun_items = [circle(190), gfill([(0, (1.0, 0.9, 0.3), 1), (0.55, orange, 1), (1, pink, 1)], (0, -190), (0, 190))]
     stripes = []
     for j in range(6):
         y = 30 + j * 28
         hgt = 4 + j * 3
-        stripes.append(group("stripe %d" % j, [rect((420, hgt), (0, y)), fill((0.1, 0.0, 0.18))],
-                             p=keys([(0, (0, 0), LINEAR), (op, (0, -28), LINEAR)], LINEAR)))
+
+        # each stripe is as wide as the sun where its lower edge lies, so it
+        # never sticks out of the disc as it rises
+        def chord(t, y=y, hgt=hgt):
+            yy = min(190.0, y - 28 * t / op + hgt / 2.0)
+            return (2 * math.sqrt(190.0 ** 2 - yy ** 2), hgt)
+        stripes.append(group("stripe %d" % j, [
+            rect(keys([(t, chord(t)) for t in range(0, op + 1, op // 8)], LINEAR), (0, y)),
+            fill((0.1, 0.0, 0.18))],
+            p=keys([(0, (0, 0), LINEAR), (op, (0, -28), LINEAR)], LINEAR)))
     sun = group("sun", [group("stripes", stripes)] + sun_items, p=(CX, horizon - 60))
-    sun_glow = group("sun glow", [circle(420), gfill([(0, pink, 0.5), (1, pink, 0)], (0, 0), (420, 0), radial=True)],
-                     p=(CX, horizon - 60), o=wave_keys(op, 60, 70, 100))
+    sun_glow = group("sun glow", [circle(330), gfill([(0, pink, 0.5), (1, pink, 0)], (0, 0), (330, 0), radial=True)],
+                     p=(CX, horizon - 60), s=(125, 100), o=wave_keys(op, 60, 70, 100))
     hills = Pen().move(-20, horizon + 2)
     for x, y in [(120, 380), (260, 330), (380, 400), (520, 350), (640, horizon)]:
         hills.line(x, y)
     hills.line(960, horizon).line(1080, 360).line(1200, 390).line(1330, 320).line(1480, 390).line(1620, 360)
     hills.line(1620, horizon + 2).close()
-    mountains = group("mountains", [hills.shape(), fill((0.12, 0.0, 0.2)), stroke(pink, 3, 80)])
-    floor = group("floor", [rect((W + 40, H - horizon + 40), (CX, (horizon + H + 40) / 2)),
-                            gfill([(0, (0.25, 0.0, 0.3), 1), (1, (0.03, 0.0, 0.08), 1)], (0, horizon), (0, H))])
+    mountains = oval_group("mountains", [hills.shape()],
+                           [oval_stroke(fading(pink, 0.8, 0.6), 3, ground), oval_fill(fading((0.12, 0.0, 0.2), 1, 0.6), ground)],
+                           ground)
+    floor = oval_group("floor", [rect((W + 40, H - horizon + 40), (CX, (horizon + H + 40) / 2))],
+                       [oval_fill([(0, (0.25, 0.0, 0.3), 1), (0.5, (0.14, 0.0, 0.2), 1), (0.75, (0.05, 0.0, 0.1), 0.85),
+                                   (1, (0.03, 0.0, 0.08), 0)], ground)], ground)
+    rays_group = oval_group("rays", rays, [oval_stroke(fading(pink, 0.85, 0.55), 3, ground),
+                                           oval_stroke(fading(pink, 0.2, 0.55), 12, ground)], ground)
     layers = [shape_layer("lines", lines, op),
-              shape_layer("rays", [group("rays", rays + [stroke(pink, 3, 85), stroke(pink, 12, 20)])], op),
+              shape_layer("rays", [rays_group], op),
               shape_layer("floor", [floor], op), shape_layer("mountains", [mountains], op),
               shape_layer("sun", [sun], op), shape_layer("sun glow", [sun_glow], op),
               twinkles(0x9E0, 45, op, [WHITE, cyan], (0, 0, W, 330)),
-              backdrop((0.02, 0.0, 0.08), (0.3, 0.05, 0.35), op)]
+              sky("sky", op, (0.3, 0.05, 0.35), (0.04, 0.0, 0.1), 0.85, ((CX, 400), 760.0, 355.0))]
     return composition("neon grid", W, H, op, layers)
 
 
@@ -543,7 +682,7 @@ def make_neon_grid():
 def make_spirograph():
     op = 450
     specs = [  # R, r, d, colour, scale, turns of the figure, draw speed (whole cycles in the loop)
-        (5, 3, 5, (1.0, 0.4, 0.7), 60, 1, 1),
+        (5, 3, 5, (1.0, 0.4, 0.7), 50, 1, 1),  # reaches 350 px from the centre
         (7, 2, 4, (0.3, 0.85, 1.0), 38, -1, 2),
         (8, 5, 6, (1.0, 0.85, 0.35), 30, 1, 1),
         (9, 4, 2.5, (0.6, 1.0, 0.5), 34, -2, 3),
@@ -616,7 +755,7 @@ def make_orbits():
     layers = [shape_layer("sun", [sun], op), shape_layer("system", [system], op),
               shape_layer("corona", [corona], op),
               twinkles(0x0B17, 90, op, [WHITE, (0.8, 0.85, 1.0), (1.0, 0.9, 0.8)], (0, 0, W, H)),
-              backdrop((0.0, 0.0, 0.03), (0.03, 0.02, 0.08), op)]
+              sky("space", op, (0.04, 0.03, 0.1), (0.0, 0.0, 0.04), 0.96)]
     return composition("orbits", W, H, op, layers)
 
 

@@ -74,8 +74,9 @@ def png_info(path):
     return w, h, depth, colour, zlib.decompress(idat)
 
 
-def pixels(path):
-    """Rows of (r, g, b) of an 8-bit RGB or RGBA PNG (filters undone)."""
+def pixels(path, channels=3):
+    """Rows of (r, g, b) of an 8-bit RGB or RGBA PNG (filters undone); with
+    channels=4 (RGBA only), rows of (r, g, b, a)."""
     w, h, depth, colour, data = png_info(path)
     bpp = {2: 3, 6: 4}[colour]
     stride = w * bpp
@@ -98,7 +99,7 @@ def pixels(path):
                 p = a + b - c
                 pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
                 line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
-        rows.append([tuple(line[k:k + 3]) for k in range(0, stride, bpp)])
+        rows.append([tuple(line[k:k + channels]) for k in range(0, stride, bpp)])
         prev = line
     return rows
 
@@ -194,6 +195,31 @@ class SiteTest(unittest.TestCase):
         for i, a in enumerate(names):
             for b in names[i + 1:]:
                 self.assertGreater(difference(stills[a], stills[b]), 4, (a, b))
+
+    @unittest.skipUnless(os.environ.get("QRV_VSI2PNG"), "needs QRV_VSI2PNG")
+    def test_movies_fade_out_before_the_edges_of_their_frame(self):
+        # The player draws a movie over the screensaver's picture: whatever is
+        # still visible on the frame's outermost pixels (a sky filling the
+        # frame, a landscape or a flying shape cut off there) shows as a hard
+        # straight edge over the picture. Rendered at exact fractions of
+        # 1600x770, so the image's border is the frame's border. Frames: six
+        # across the loop, the last one, and the catalogue's still.
+        tool = os.environ["QRV_VSI2PNG"]
+        with tempfile.TemporaryDirectory() as tmp:
+            png = os.path.join(tmp, "f.png")
+            for name in sorted(os.listdir(os.path.join(VIS, "DWN"))):
+                path = os.path.join(VIS, "DWN", name)
+                with open(path, "rb") as f:
+                    op = json.load(f)["op"]
+                frames = sorted({op * k // 6 for k in range(6)} | {op - 1, int(op * 0.4)})
+                cases = [(t, "320x154") for t in frames] + [(int(op * 0.4), "800x385")]
+                for frame, size in cases:
+                    with self.subTest(movie=name, frame=frame, size=size):
+                        subprocess.run([tool, path, str(frame), size, png, "--bg", "none"], check=True)
+                        rows = pixels(png, 4)
+                        border = rows[0] + rows[-1] + [row[0] for row in rows] + [row[-1] for row in rows]
+                        lit = [p[3] for p in border if p[3]]
+                        self.assertEqual(lit, [], "alphas of lit border pixels")
 
 
 if __name__ == "__main__":
