@@ -2,6 +2,8 @@
 # Measures the running screensaver's CPU use: CPU seconds per wall second of
 # its process over a window of time after loading, on a private X display
 # with the given monitors. Usage: scripts/cpu_use.sh [LAYOUT] [seconds]
+# QRV_CPU_MOVIE=FILE measures that movie (a .vsi or a site download) instead
+# of the default one, from a copy of the program's folder.
 # LAYOUT is WxH for one monitor (Xvfb) or PRIMARY,SECOND[,right|left|above|below]
 # for two (Xorg with the dummy driver; see scripts/monitors.sh). MON_XORG=1
 # puts a single monitor on Xorg too, for a like-for-like comparison.
@@ -17,7 +19,18 @@ start_monitors "$size" "$work" || { echo "cpu_use: no X server for $size" >&2; e
 qrv_wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /f >/dev/null 2>&1
 lister="$root/$QRV_WIN_BUILD/tests/win/monitor_list.exe"   # what the program will see
 [ -f "$lister" ] && echo "monitors: $(qrv_wine "$lister" | tr -d '\r' | paste -sd ';')"
-cd "$root/$QRV_DIST"
+app_dir="$root/$QRV_DIST"
+if [ -n "${QRV_CPU_MOVIE:-}" ]; then
+  app_dir="$work/app"; cp -r "$root/$QRV_DIST" "$app_dir"
+  name=$(basename "$QRV_CPU_MOVIE"); name="${name%.*}"
+  cp "$QRV_CPU_MOVIE" "$app_dir/QR06V2XLM/$name.vsi"
+  # InsKo marks the settings as made, so the first run's defaults keep away.
+  for kv in InsKo=regkoinic "FileID=$name"; do
+    qrv_wine reg add 'HKCU\Quorvane\VMSRC16\Settings' /v "${kv%%=*}" /t REG_SZ /d "${kv#*=}" /f >/dev/null 2>&1
+  done
+  echo "movie: $name"
+fi
+cd "$app_dir"
 qrv_wine ./QrvSaver2006.scr /s >/dev/null 2>&1 & app=$!
 sleep 8   # loading takes about four seconds
 # The screensaver's process in this run's prefix (other runs may be going on).
