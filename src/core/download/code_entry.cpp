@@ -72,22 +72,8 @@ bool IsNumericText(const std::string& t) {
   size_t i = 0, end = t.size();
   while (i < end && IsBlank(t[i])) ++i;
   while (end > i && IsBlank(t[end - 1])) --end;
-  if (i < end && (t[i] == '+' || t[i] == '-')) ++i;
   bool digits = false;
-  while (i < end && IsDigit(t[i])) { ++i; digits = true; }
-  if (i < end && t[i] == '.') {
-    ++i;
-    while (i < end && IsDigit(t[i])) { ++i; digits = true; }
-  }
-  if (!digits) return false;
-  if (i < end && (t[i] == 'e' || t[i] == 'E')) {
-    ++i;
-    if (i < end && (t[i] == '+' || t[i] == '-')) ++i;
-    bool exp_digits = false;
-    while (i < end && IsDigit(t[i])) { ++i; exp_digits = true; }
-    if (!exp_digits) return false;
-  }
-  return i == end;
+  return NumberEnd(t.data(), end, i, &digits) == end && digits;
 }
 
 std::string PickUpClipboardCode(bool has_text, const std::string& clip, const std::string& box) {

@@ -3,29 +3,36 @@
 #include <cmath>
 #include <cstdlib>
 
-double Val(const char* text, size_t max_len) {
-  // Collect the longest prefix that forms [blanks][sign][digits][.digits][e[sign]digits].
-  std::string num;
-  size_t i = 0;
+size_t NumberEnd(const char* text, size_t max_len, size_t start, bool* digits) {
   auto at = [&](size_t k) -> char { return k < max_len ? text[k] : '\0'; };
-  while (at(i) == ' ' || at(i) == '\t') ++i;
-  if (at(i) == '+' || at(i) == '-') num += text[i++];
-  bool digits = false;
-  while (at(i) >= '0' && at(i) <= '9') { num += text[i++]; digits = true; }
+  auto is_digit = [&](size_t k) { return at(k) >= '0' && at(k) <= '9'; };
+  size_t i = start;
+  if (at(i) == '+' || at(i) == '-') ++i;
+  *digits = false;
+  while (is_digit(i)) { ++i; *digits = true; }
   if (at(i) == '.') {
-    num += text[i++];
-    while (at(i) >= '0' && at(i) <= '9') { num += text[i++]; digits = true; }
+    ++i;
+    while (is_digit(i)) { ++i; *digits = true; }
   }
-  if (!digits) return 0.0;
-  if (at(i) == 'e' || at(i) == 'E') {
+  if (*digits && (at(i) == 'e' || at(i) == 'E')) {
     size_t j = i + 1;
-    std::string exp = "e";
-    if (at(j) == '+' || at(j) == '-') exp += text[j++];
-    bool exp_digits = false;
-    while (at(j) >= '0' && at(j) <= '9') { exp += text[j++]; exp_digits = true; }
-    if (exp_digits) num += exp;
+    if (at(j) == '+' || at(j) == '-') ++j;
+    if (is_digit(j)) {
+      while (is_digit(j)) ++j;
+      i = j;
+    }
   }
-  const double v = std::strtod(num.c_str(), nullptr);
+  return i;
+}
+
+double Val(const char* text, size_t max_len) {
+  // The longest prefix that forms [blanks][number].
+  size_t i = 0;
+  while (i < max_len && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool digits = false;
+  const size_t end = NumberEnd(text, max_len, i, &digits);
+  if (!digits) return 0.0;
+  const double v = std::strtod(std::string(text + i, end - i).c_str(), nullptr);
   return std::isfinite(v) ? v : 0.0;
 }
 
