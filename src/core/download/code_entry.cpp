@@ -5,6 +5,7 @@
 #include "download/download_logic.h"
 #include "text/ansi_case.h"
 #include "settings/numeric.h"
+#include "settings_dialog/frm_properties_logic.h"
 
 namespace Module1 {
 
@@ -98,9 +99,9 @@ ListRebuild RebuildVisualisationList(const std::vector<std::string>& files, cons
   const std::string wanted = UpperAnsi(decoded);
   // The bound is included: the entry past the last one reads as "".
   for (size_t i = 0; i <= files.size(); ++i) {
-    const std::string name = i < files.size() ? files[i] : std::string();
-    if (static_cast<long>(name.size()) - 4 > 1) {
-      r.entries.push_back(ProperCase(name.substr(0, name.size() - 4)));
+    const std::string entry = VisualisationListEntry(i < files.size() ? files[i] : std::string());
+    if (!entry.empty()) {
+      r.entries.push_back(entry);
       if (UpperAnsi(r.entries.back()) == wanted) {
         index = static_cast<int>(r.entries.size()) - 1;
       } else {

@@ -24,6 +24,11 @@ constexpr PropControl kMusicControls[] = {PropControl::BtPlay,    PropControl::B
                                           PropControl::ChkExisting};
 }  // namespace
 
+std::string VisualisationListEntry(const std::string& file_name) {
+  if (file_name.size() < 6) return "";
+  return ProperCase(file_name.substr(0, file_name.size() - 4));
+}
+
 std::vector<std::string> SortedVsiNames(std::vector<std::string> names) {
   names.erase(std::remove_if(names.begin(), names.end(),
                              [](const std::string& n) {
@@ -68,8 +73,8 @@ void FrmPropertiesLogic::FillVisualisationList() {
   std::string folder = view_.ProgramFolder() + "\\QR06V2XLM\\";
   view_.ListClear(PropControl::List1);
   for (const std::string& name : SortedVsiNames(view_.ListFolder(folder, "*.vsi"))) {
-    const size_t k = name.size() - 4;
-    if (k > 1) view_.ListAdd(PropControl::List1, ProperCase(name.substr(0, k)));
+    const std::string entry = VisualisationListEntry(name);
+    if (!entry.empty()) view_.ListAdd(PropControl::List1, entry);
   }
 }
 

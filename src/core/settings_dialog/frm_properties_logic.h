@@ -99,6 +99,10 @@ extern const char* const kLstMidiTitles[9];
 // dropped: the platform's pattern also matches a short name like FOO~1.VSI
 // that belongs to foo.vsix.
 std::vector<std::string> SortedVsiNames(std::vector<std::string> names);
+// The list entry of a visualisation file: the name without its 4-character
+// extension, in proper case; "" when that leaves fewer than 2 characters
+// (such files are not listed).
+std::string VisualisationListEntry(const std::string& file_name);
 
 class FrmPropertiesLogic {
  public:
