@@ -6,6 +6,7 @@
 #include "download/download_logic.h"
 #include "settings/numeric.h"
 #include "shared/do_events.h"
+#include "shared/files.h"
 
 namespace {
 
@@ -82,13 +83,13 @@ class WriteBuffer {
 // download cannot be deleted, so only orphans go.
 void RemoveOrphanedTemporaryFiles(const std::string& folder) {
   const std::string base = folder.empty() ? std::string() : folder + "\\";
-  WIN32_FIND_DATAA fd;
-  HANDLE find = FindFirstFileA((base + std::string(kTempPrefix, 3) + "*.tmp").c_str(), &fd);
-  if (find == INVALID_HANDLE_VALUE) return;
-  do {
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) (void)DeleteFileA((base + fd.cFileName).c_str());
-  } while (FindNextFileA(find, &fd));
-  FindClose(find);
+  for (const std::string& name : Module1::ListFiles(base, std::string(kTempPrefix, 3) + "*.tmp"))
+    (void)DeleteFileA((base + name).c_str());
+}
+
+// A proxy or a bypass list of the caller's own replaces the system's settings.
+DWORD AccessType(const std::string& proxy, const std::string& bypass) {
+  return (!proxy.empty() || !bypass.empty()) ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG;
 }
 
 bool StartsWithNoCase(const std::string& s, const char* prefix) {
@@ -113,12 +114,12 @@ int32_t ClassDownload::Puerto() const { return download::PuertoEfectivo(Protocol
 
 void ClassDownload::SetUsarProxy(const std::string& v) {
   UsarProxy_ = v;
-  TipoAcceso = (!UsarProxy_.empty() || !NoUsarProxy_.empty()) ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG;
+  TipoAcceso = AccessType(UsarProxy_, NoUsarProxy_);
 }
 
 void ClassDownload::SetNoUsarProxy(const std::string& v) {
   NoUsarProxy_ = v;
-  TipoAcceso = (!UsarProxy_.empty() || !NoUsarProxy_.empty()) ? INTERNET_OPEN_TYPE_PROXY : INTERNET_OPEN_TYPE_PRECONFIG;
+  TipoAcceso = AccessType(UsarProxy_, NoUsarProxy_);
 }
 
 std::string ClassDownload::Fichero() const {

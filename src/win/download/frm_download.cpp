@@ -104,22 +104,15 @@ INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, bool& handled
   }
 }
 
-int FrmDownload::Px(int twips, bool horizontal) const {
-  return horizontal ? layout_.X(twips) : layout_.Y(twips);
-}
-
 void FrmDownload::Layout() { layout_.Apply(hwnd(), kClientW, kClientH, kPlaces); }
 
 void FrmDownload::PaintBackground(HDC dc) {
   RECT rc;
   GetClientRect(hwnd(), &rc);
   FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-  if (background_.empty()) return;
   // The settings dialog's picture at its own size: this dialog shows its
   // top left part.
-  const BITMAPINFO bmi = TopDownBitmapInfo(background_.width, background_.height);
-  SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(background_.width), static_cast<DWORD>(background_.height), 0, 0,
-                    0, static_cast<UINT>(background_.height), background_.pixels.data(), &bmi, DIB_RGB_COLORS);
+  DrawPicture(dc, background_, 0, 0);
 }
 
 // The bar lies over the background, so every paint draws it again: a white
@@ -129,21 +122,19 @@ void FrmDownload::PaintBar(HDC dc) {
   const GdiObject<HPEN> bar(CreatePen(PS_SOLID, kBarWidthPx, RGB(0, 0, 0)));
   {
     const Selection pen(dc, track.get());
-    MoveToEx(dc, Px(kBarX2, true), Px(kBarY, false), nullptr);
-    LineTo(dc, Px(kTrackEnd, true), Px(kBarY, false));
+    MoveToEx(dc, layout_.X(kBarX2), layout_.Y(kBarY), nullptr);
+    LineTo(dc, layout_.X(kTrackEnd), layout_.Y(kBarY));
   }
   if (line1_x1_ > kBarX2) {
     const Selection pen(dc, bar.get());
-    MoveToEx(dc, Px(kBarX2, true), Px(kBarY, false), nullptr);
-    LineTo(dc, Px(line1_x1_, true), Px(kBarY, false));
+    MoveToEx(dc, layout_.X(kBarX2), layout_.Y(kBarY), nullptr);
+    LineTo(dc, layout_.X(line1_x1_), layout_.Y(kBarY));
   }
 }
 
 void FrmDownload::SetLabel(int id, const std::string& text) {
   HWND label = GetDlgItem(hwnd(), id);
-  char current[256] = {};
-  GetWindowTextA(label, current, sizeof current);
-  if (text == current) return;  // an unchanged text costs nothing
+  if (text == WindowText(label)) return;  // an unchanged text costs nothing
   SetWindowTextA(label, text.c_str());
   // A transparent label does not clear its old text: repaint the background
   // under it, then the label over it, in that order and at once.
@@ -158,7 +149,7 @@ void FrmDownload::SetBarEnd(int x1_twips) {
   const int lo = std::min(x1_twips, line1_x1_), hi = std::max(x1_twips, line1_x1_);
   line1_x1_ = x1_twips;
   const int pad = kTrackWidthPx;
-  RECT r{Px(lo, true) - pad, Px(kBarY, false) - pad, Px(hi, true) + pad, Px(kBarY, false) + pad};
+  RECT r{layout_.X(lo) - pad, layout_.Y(kBarY) - pad, layout_.X(hi) + pad, layout_.Y(kBarY) + pad};
   InvalidateRect(hwnd(), &r, FALSE);
 }
 
@@ -166,6 +157,7 @@ void FrmDownload::Form_Load() {
   Cancelado = false;
   Paso = 0;
   background_ = LoadPictureResource(IDR_DIALOG_BG);
+  decimal_separator_ = DecimalSeparator();  // asked once, not at every label update
   Layout();
   SetTimer(hwnd(), kTimer1, 250, nullptr);
 }
@@ -252,7 +244,7 @@ void FrmDownload::Progreso(int64_t BytesTotales, int64_t BytesRecibidos, int16_t
       last_paint_tick_ = now;
       SetLabel(IDC_LB_ELAPSED, Module1::FormatTime(SegundosTranscurridos));
       SetLabel(IDC_LB_REMAINING, Module1::FormatTime(SegundosRestantes));
-      SetLabel(IDC_LB_RATE, download::FormatRate(BytesPorSegundo, DecimalSeparator()));
+      SetLabel(IDC_LB_RATE, download::FormatRate(BytesPorSegundo, decimal_separator_));
       SetLabel(IDC_LB_PORCENTAJE, std::to_string(Porcentaje) + "%");
       SetBarEnd(download::BarEndTwips(Porcentaje));
     }

@@ -39,7 +39,6 @@ class FrmDownload : public Dialog, private ClassDownload::ProgresoReceiver {
                 double SegundosRestantes, int32_t& BytesPorSegundo, bool& Cancelar) override;
 
   void Layout();
-  int Px(int twips, bool horizontal) const;
   void SetLabel(int id, const std::string& text);
   void SetBarEnd(int x1_twips);
   void PaintBackground(HDC dc);
@@ -51,6 +50,7 @@ class FrmDownload : public Dialog, private ClassDownload::ProgresoReceiver {
   int line1_x1_ = 120;  // twips
   DWORD last_paint_tick_ = 0;
   Picture background_;
+  char decimal_separator_ = '.';
   TwipLayout layout_;
 };
 

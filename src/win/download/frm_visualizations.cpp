@@ -107,12 +107,8 @@ INT_PTR FrmVisualizations::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handl
 void FrmVisualizations::PaintBackground(HDC dc) {
   RECT rc;
   GetClientRect(hwnd(), &rc);
-  FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-  if (!background_.empty()) {
-    const BITMAPINFO bmi = TopDownBitmapInfo(background_.width, background_.height);
-    StretchDIBits(dc, 0, 0, rc.right, rc.bottom, 0, 0, background_.width, background_.height,
-                  background_.pixels.data(), &bmi, DIB_RGB_COLORS, SRCCOPY);
-  }
+  if (background_.empty()) FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  DrawPictureStretched(dc, background_, rc);
   if (!link_shown_) return;
   const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, RGB(122, 77, 255)));
   const Selection use_pen(dc, pen.get());
@@ -178,8 +174,7 @@ void FrmVisualizations::CreateBrowserOrLink() {
 
 void FrmVisualizations::Text1_GotFocus() {
   HWND box = GetDlgItem(hwnd(), IDC_VIS_TEXT1);
-  char current[512] = {};
-  GetWindowTextA(box, current, sizeof current);
+  const std::string current = WindowText(box);
   bool has_text = false;
   std::string clip;
   if (IsClipboardFormatAvailable(CF_TEXT) && OpenClipboard(hwnd())) {
@@ -198,9 +193,8 @@ void FrmVisualizations::Text1_GotFocus() {
 }
 
 void FrmVisualizations::Command1_Click() {
-  char code[512] = {};
-  GetDlgItemTextA(hwnd(), IDC_VIS_TEXT1, code, sizeof code);
-  if (code[0] == '\0') {
+  const std::string code = WindowText(Item(IDC_VIS_TEXT1));
+  if (code.empty()) {
     MessageBoxA(hwnd(), "Please enter the code.", "ScreenSaver", MB_ICONERROR);
     return;
   }

@@ -37,13 +37,6 @@ PropId IdOf(PropControl c) {
   return PropId::List1;
 }
 
-std::string WindowText(HWND w) {
-  const int n = GetWindowTextLengthA(w);
-  std::string s(static_cast<size_t>(n) + 1, '\0');
-  s.resize(static_cast<size_t>(GetWindowTextA(w, &s[0], n + 1)));
-  return s;
-}
-
 bool Themed() { return IsThemeActive() && IsAppThemed(); }
 
 // Pixels per inch of the dialog's display.
@@ -73,8 +66,7 @@ void FrmProperties::ScaledPicture::Draw(HDC dc, const RECT& r) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   if (source.empty() || w <= 0 || h <= 0) return;
   if (scaled.width != w || scaled.height != h) scaled = ScalePictureSmooth(source, w, h);
-  BITMAPINFO bmi = TopDownBitmapInfo(w, h);
-  SetDIBitsToDevice(dc, r.left, r.top, w, h, 0, 0, 0, h, scaled.pixels.data(), &bmi, DIB_RGB_COLORS);
+  DrawPicture(dc, scaled, r.left, r.top);
 }
 
 HWND FrmProperties::Ctl(PropId id) const {
@@ -382,15 +374,7 @@ void FrmProperties::SetText(PropControl control, const std::string& text) {
 }
 
 std::vector<std::string> FrmProperties::ListFolder(const std::string& folder, const std::string& pattern) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((folder + pattern).c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return names;  // no folder, or nothing in it
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
-  return names;
+  return Module1::ListFiles(folder, pattern);
 }
 
 std::string FrmProperties::ProgramFolder() { return Module1::ProgramFolder(); }

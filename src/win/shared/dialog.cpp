@@ -22,6 +22,13 @@ bool OwnedByThisProcess(HWND window) {
 }
 }  // namespace
 
+std::string WindowText(HWND window) {
+  const int n = GetWindowTextLengthA(window);
+  std::string s(static_cast<size_t>(n) + 1, '\0');
+  s.resize(static_cast<size_t>(GetWindowTextA(window, &s[0], n + 1)));
+  return s;
+}
+
 Dialog::~Dialog() {
   if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);  // runs Forget through WM_NCDESTROY
   Forget();

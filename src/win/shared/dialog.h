@@ -8,6 +8,9 @@
 
 #include <string>
 
+// The whole text of a window or control.
+std::string WindowText(HWND window);
+
 class Dialog {
  public:
   explicit Dialog(int template_id) : template_id_(template_id) {}

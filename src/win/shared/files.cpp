@@ -37,4 +37,16 @@ std::string ProgramFolder() {
   }
 }
 
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE h = FindFirstFileA((folder + pattern).c_str(), &found);
+  if (h == INVALID_HANDLE_VALUE) return names;  // no folder, or nothing in it
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+  } while (FindNextFileA(h, &found));
+  FindClose(h);
+  return names;
+}
+
 }  // namespace Module1

@@ -44,6 +44,13 @@ Picture LoadPictureResource(int id) {
   return pic;
 }
 
+void DrawPicture(HDC dc, const Picture& pic, int x, int y) {
+  if (pic.empty()) return;
+  const BITMAPINFO bmi = TopDownBitmapInfo(pic.width, pic.height);
+  SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(pic.width), static_cast<DWORD>(pic.height), 0, 0, 0,
+                    static_cast<UINT>(pic.height), pic.pixels.data(), &bmi, DIB_RGB_COLORS);
+}
+
 void DrawPictureStretched(HDC dc, const Picture& pic, const RECT& rect) {
   if (pic.empty()) return;
   BITMAPINFO bmi = TopDownBitmapInfo(pic.width, pic.height);

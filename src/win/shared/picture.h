@@ -18,6 +18,9 @@ BITMAPINFO TopDownBitmapInfo(int width, int height);
 // Decodes a PNG or JPEG held as an RCDATA resource of this program.
 Picture LoadPictureResource(int id);
 
+// Draws the picture at its own size with its top left corner at x, y.
+void DrawPicture(HDC dc, const Picture& pic, int x, int y);
+
 // Draws the picture stretched over rect of dc (smooth halftone scaling).
 void DrawPictureStretched(HDC dc, const Picture& pic, const RECT& rect);
 
