@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "registry/settings_store.h"
@@ -40,7 +41,11 @@ FrmApp::FrmApp()
           [] { ::DoEvents(); }),
       logic_(*this),
       layers_(AddFrmAppLayers(compositor_)),
-      covers_({[this] { logic_.MouseMove(); }, [this] { logic_.Form_Unload(); }}) {}
+      covers_({[this] { logic_.MouseMove(); }, [this] { logic_.Form_Unload(); }}) {
+  char path[MAX_PATH];
+  const DWORD n = GetEnvironmentVariableA("QRV_FRAME_STATS", path, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) frame_stats_path_ = path;
+}
 FrmApp::~FrmApp() = default;
 
 int FrmApp::ShowModal() {
@@ -125,6 +130,7 @@ void FrmApp::Animate() {
     const PixelRect r = compositor_.PendingRect();
     const RECT rc{r.x, r.y, r.x + r.w, r.y + r.h};
     InvalidateRect(hwnd(), &rc, FALSE);
+    if (!frame_stats_path_.empty()) CountFrame(now);
   }
   const double due = compositor_.NextDueMs(NowMs());
   if (due == std::numeric_limits<double>::infinity()) {
@@ -133,6 +139,16 @@ void FrmApp::Animate() {
   }
   const double wait = due - NowMs();
   SetTimer(hwnd(), kFrame, wait < 1.0 ? 1u : static_cast<UINT>(std::min(wait, 1000.0)), nullptr);
+}
+
+void FrmApp::CountFrame(double now) {
+  frame_intervals_.Add(now);
+  if (now - frame_stats_written_ms_ < 5000) return;
+  frame_stats_written_ms_ = now;
+  if (FILE* f = std::fopen(frame_stats_path_.c_str(), "w")) {
+    std::fprintf(f, "%s\n", frame_intervals_.Summary().c_str());
+    std::fclose(f);
+  }
 }
 
 void FrmApp::Form_Resize() {

@@ -6,6 +6,7 @@
 #include "music/win_music_host.h"
 #include "saver/frm_app_layers.h"
 #include "saver/frm_app_logic.h"
+#include "saver/frame_intervals.h"
 #include "saver/monitor_covers.h"
 #include "shared/picture.h"
 #include "saver/saver_window.h"
@@ -60,6 +61,7 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   // Advances the movies; repaints when the picture changed and arms the frame
   // timer for the next change, so nothing is drawn while nothing moves.
   void Animate();
+  void CountFrame(double now);
   // The other monitors show the background once the primary does.
   void SyncCovers();
 
@@ -70,4 +72,9 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   Compositor compositor_;
   FrmAppLayers layers_;  // compositor_'s layers
   MonitorCovers covers_;  // the monitors other than the primary
+  // Debug switch: with QRV_FRAME_STATS naming a file, the intervals between
+  // presented frames are summarised there every few seconds.
+  std::string frame_stats_path_;
+  FrameIntervals frame_intervals_;
+  double frame_stats_written_ms_ = 0;
 };
