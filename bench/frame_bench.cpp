@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "movie/compositor.h"
+#include "saver/frm_app_layers.h"
 
 namespace {
 
@@ -130,21 +131,22 @@ const char* QualityName(int64_t q) { return q == 0 ? "High" : q == 1 ? "Low" : "
 // movies playing.
 struct Saver {
   Compositor c;
+  const FrmAppLayers L = AddFrmAppLayers(c);
   double now = 0;
   explicit Saver(const char* quality, bool title_loops) {
     static const std::string vis = Visualisation(), title = Title();
     static const std::vector<uint32_t> bg = BackgroundPicture();
     c.Resize(kW, kH);
     c.SetBackground(bg.data(), 800, 600);
-    c.Movie.SetQuality(quality);
-    c.Movie.SetPlacement(float(kW * 3.375 / 100), float(kH * 15.5 / 100), float(kW * 93.625 / 100),
+    L.Movie.SetQuality(quality);
+    L.Movie.SetPlacement(float(kW * 3.375 / 100), float(kH * 15.5 / 100), float(kW * 93.625 / 100),
                          float(kH * 75.33334 / 100));
-    c.MovTitle.SetPlacement(0, 0, kW, kH);
-    c.MovTitle.SetLoop(title_loops);
-    if (!c.Movie.LoadMovieData(vis) || !c.MovTitle.LoadMovieData(title)) std::abort();
+    L.MovTitle.SetPlacement(0, 0, kW, kH);
+    L.MovTitle.SetLoop(title_loops);
+    if (!L.Movie.LoadMovieData(vis) || !L.MovTitle.LoadMovieData(title)) std::abort();
     c.SetCoverVisible(false);
-    c.Movie.Play();
-    c.MovTitle.Play();
+    L.Movie.Play();
+    L.MovTitle.Play();
     c.Tick(now);
     c.Render();
     if (!title_loops) {  // let the title run to its end and hold
@@ -161,14 +163,14 @@ struct Saver {
 void WholeFrame(benchmark::State& state) {
   Saver s(QualityName(state.range(0)), /*title_loops=*/false);
   for (auto _ : state) benchmark::DoNotOptimize(s.NextFrame());
-  state.counters["scale"] = s.c.Movie.RenderScale();
+  state.counters["scale"] = s.L.Movie.RenderScale();
 }
 BENCHMARK(WholeFrame)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow2")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void WholeFrameBoth(benchmark::State& state) {
   Saver s(QualityName(state.range(0)), /*title_loops=*/true);
   for (auto _ : state) benchmark::DoNotOptimize(s.NextFrame());
-  state.counters["scale"] = s.c.Movie.RenderScale();
+  state.counters["scale"] = s.L.Movie.RenderScale();
 }
 BENCHMARK(WholeFrameBoth)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow2")->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -177,7 +179,7 @@ BENCHMARK(WholeFrameBoth)->Arg(0)->Arg(1)->Arg(2)->ArgName("q_high0_low1_autolow
 void Compose(benchmark::State& state) {
   Saver s("High", /*title_loops=*/false);
   const bool whole = state.range(0) == 1;
-  const PixelRect movie = s.c.Movie.ContentRect();
+  const PixelRect movie = s.L.Movie.ContentRect();
   for (auto _ : state) {
     if (whole) {
       s.c.InvalidateAll();

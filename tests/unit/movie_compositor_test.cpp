@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "movie/compositor.h"
+#include "saver/frm_app_layers.h"
 #include "movie_fixtures.h"
 
 using namespace movie_fixtures;
@@ -39,8 +40,21 @@ std::vector<uint32_t> Quadrants() {
   return bg;
 }
 
+// The saver window's layers, patient with slow renders.
+FrmAppLayers SaverLayers(Compositor& c) {
+  const FrmAppLayers layers = AddFrmAppLayers(c);
+  MakePatient(c);
+  return layers;
+}
+MoviePlayer& Movie(Compositor& c) { return *c.FindLayer("Movie"); }
+MoviePlayer& Title(Compositor& c) { return *c.FindLayer("MovTitle"); }
+
 struct Screen {
   Compositor c;
+  const FrmAppLayers layers = SaverLayers(c);
+  MoviePlayer& FlashLoad = layers.FlashLoad;
+  MoviePlayer& Movie = layers.Movie;
+  MoviePlayer& MovTitle = layers.MovTitle;
   const uint32_t* px = nullptr;
   explicit Screen(int w = 100, int h = 60) {
     c.Resize(w, h);
@@ -142,10 +156,10 @@ TEST(Compositor, MovieIsFittedInItsFrame) {
   };
   for (const auto& c : cases) {
     Screen s(100, 60);
-    s.c.Movie.SetScale(c.scale);
-    s.c.Movie.SetPlacement(20, 10, 40, 20);
-    s.c.Movie.LoadMovie(0, "");  // nothing yet
-    ASSERT_TRUE(s.c.Movie.LoadMovieData(BoxMovie()));
+    s.Movie.SetScale(c.scale);
+    s.Movie.SetPlacement(20, 10, 40, 20);
+    s.Movie.LoadMovie(0, "");  // nothing yet
+    ASSERT_TRUE(s.Movie.LoadMovieData(BoxMovie()));
     s.Show();
     EXPECT_EQ(s.At(25, 20), c.at_25) << c.scale;
     EXPECT_EQ(s.At(35, 20), c.at_35) << c.scale;
@@ -158,12 +172,12 @@ TEST(Compositor, MovieIsFittedInItsFrame) {
 
 TEST(Compositor, TitleLiesOverEverything) {
   Screen s(100, 60);
-  s.c.Movie.SetPlacement(0, 0, 100, 60);
-  s.c.Movie.SetScale("ExactFit");
-  ASSERT_TRUE(s.c.Movie.LoadMovieData(BoxMovie(10, 10, 10, 10, Static("[1,1,1,1]"))));
+  s.Movie.SetPlacement(0, 0, 100, 60);
+  s.Movie.SetScale("ExactFit");
+  ASSERT_TRUE(s.Movie.LoadMovieData(BoxMovie(10, 10, 10, 10, Static("[1,1,1,1]"))));
   // The title: a half-transparent black box over the left half of a wide movie.
-  s.c.MovTitle.SetPlacement(0, 0, 100, 60);
-  ASSERT_TRUE(s.c.MovTitle.LoadMovieData(
+  s.MovTitle.SetPlacement(0, 0, 100, 60);
+  ASSERT_TRUE(s.MovTitle.LoadMovieData(
       Doc(Header(20, 10), ShapeLayer(BoxGroup(10, 10, 5, 5, Static("[0,0,0,1]"), "50")))));
   s.Show();
   const uint32_t half_white = s.At(10, 30);
@@ -175,11 +189,11 @@ TEST(Compositor, TitleLiesOverEverything) {
 
 TEST(Compositor, CoverHidesEverythingButTheLoader) {
   Screen s(200, 100);
-  s.c.Movie.SetPlacement(0, 0, 200, 100);
-  ASSERT_TRUE(s.c.Movie.LoadMovieData(BoxMovie()));
-  s.c.MovTitle.SetPlacement(0, 0, 200, 100);
-  ASSERT_TRUE(s.c.MovTitle.LoadMovieData(BoxMovie()));
-  ASSERT_TRUE(s.c.FlashLoad.LoadMovieData(BoxMovie()));
+  s.Movie.SetPlacement(0, 0, 200, 100);
+  ASSERT_TRUE(s.Movie.LoadMovieData(BoxMovie()));
+  s.MovTitle.SetPlacement(0, 0, 200, 100);
+  ASSERT_TRUE(s.MovTitle.LoadMovieData(BoxMovie()));
+  ASSERT_TRUE(s.FlashLoad.LoadMovieData(BoxMovie()));
   ASSERT_TRUE(s.c.CoverVisible());
   const uint32_t* px = s.c.Render();
   auto at = [&](int x, int y) { return px[size_t(y) * 200 + size_t(x)]; };
@@ -202,14 +216,14 @@ TEST(Compositor, CoverHidesEverythingButTheLoader) {
 
 TEST(Compositor, TickReportsOnlyRealChanges) {
   Screen s(100, 60);
-  s.c.Movie.SetPlacement(0, 0, 100, 60);
-  ASSERT_TRUE(s.c.Movie.LoadMovieData(RampMovie()));
+  s.Movie.SetPlacement(0, 0, 100, 60);
+  ASSERT_TRUE(s.Movie.LoadMovieData(RampMovie()));
   s.Show();
   EXPECT_FALSE(s.c.Tick(0)) << "just rendered";
   EXPECT_TRUE(std::isinf(s.c.NextDueMs(0))) << "the movie is stopped";
   EXPECT_FALSE(s.c.Tick(5000));
 
-  s.c.Movie.Play();
+  s.Movie.Play();
   EXPECT_DOUBLE_EQ(s.c.NextDueMs(6000), 6000);
   EXPECT_FALSE(s.c.Tick(6000));  // the clock starts
   EXPECT_DOUBLE_EQ(s.c.NextDueMs(6000), 6100);
@@ -221,9 +235,9 @@ TEST(Compositor, TickReportsOnlyRealChanges) {
   EXPECT_DOUBLE_EQ(s.c.NextDueMs(6100), 6200);
 
   // Changes made by the window count too.
-  s.c.Movie.Stop();
+  s.Movie.Stop();
   EXPECT_FALSE(s.c.Tick(7000));
-  s.c.Movie.SetPlacement(10, 0, 90, 60);
+  s.Movie.SetPlacement(10, 0, 90, 60);
   EXPECT_TRUE(s.c.Tick(7000));
   s.c.Render();
   s.c.SetBackgroundVisible(false);
@@ -238,7 +252,7 @@ TEST(Compositor, TickReportsOnlyRealChanges) {
   // A playing layer under the cover is not watched.
   s.c.SetCoverVisible(true);
   s.c.Render();
-  s.c.Movie.Play();
+  s.Movie.Play();
   EXPECT_FALSE(s.c.Tick(8000));
   EXPECT_FALSE(s.c.Tick(8500));
   EXPECT_TRUE(std::isinf(s.c.NextDueMs(8500)));
@@ -248,16 +262,17 @@ TEST(Compositor, RepaintingWhatChangedMatchesAFullComposition) {
   // One compositor follows a playing movie frame by frame, repainting only
   // what changed; a fresh one composes the same state from scratch.
   auto setup = [](Compositor& c) {
+    SaverLayers(c);
     c.Resize(90, 50);
     const std::vector<uint32_t> bg = Quadrants();
     c.SetBackground(bg.data(), 20, 12);
-    c.Movie.SetPlacement(12.5f, 7.25f, 50, 30);
-    c.Movie.SetQuality("Low");  // deterministic, and through the upscaler
-    c.MovTitle.SetQuality("High");
-    c.Movie.SetPlayOnLoad(true);
-    EXPECT_TRUE(c.Movie.LoadMovieData(RampMovie()));
-    c.MovTitle.SetPlacement(0, 0, 90, 50);
-    EXPECT_TRUE(c.MovTitle.LoadMovieData(Doc(Header(20, 10), ShapeLayer(BoxGroup(10, 10, 5, 5, Static("[1,0,0,1]"), "40")))));
+    Movie(c).SetPlacement(12.5f, 7.25f, 50, 30);
+    Movie(c).SetQuality("Low");  // deterministic, and through the upscaler
+    Title(c).SetQuality("High");
+    Movie(c).SetPlayOnLoad(true);
+    EXPECT_TRUE(Movie(c).LoadMovieData(RampMovie()));
+    Title(c).SetPlacement(0, 0, 90, 50);
+    EXPECT_TRUE(Title(c).LoadMovieData(Doc(Header(20, 10), ShapeLayer(BoxGroup(10, 10, 5, 5, Static("[1,0,0,1]"), "40")))));
     c.SetCoverVisible(false);
   };
   Compositor follower;
@@ -267,21 +282,60 @@ TEST(Compositor, RepaintingWhatChangedMatchesAFullComposition) {
   for (int step = 1; step <= 12; ++step) {
     const double now = step * 100.0;
     ASSERT_TRUE(follower.Tick(now)) << step;
-    if (step == 6) follower.Movie.SetPlacement(30, 2, 40, 40);  // moves mid-run
+    if (step == 6) Movie(follower).SetPlacement(30, 2, 40, 40);  // moves mid-run
     const uint32_t* got = follower.Render();
 
     Compositor fresh;
     setup(fresh);
-    fresh.Movie.Stop();
-    while (fresh.Movie.CurrentFrame() != follower.Movie.CurrentFrame()) {
-      fresh.Movie.Play();
-      fresh.Movie.Advance(0);
-      fresh.Movie.Advance(100);
-      fresh.Movie.Stop();
+    Movie(fresh).Stop();
+    while (Movie(fresh).CurrentFrame() != Movie(follower).CurrentFrame()) {
+      Movie(fresh).Play();
+      Movie(fresh).Advance(0);
+      Movie(fresh).Advance(100);
+      Movie(fresh).Stop();
     }
-    fresh.Movie.SetPlacement(follower.Movie.Left(), follower.Movie.Top(), follower.Movie.Width(),
-                             follower.Movie.Height());
+    Movie(fresh).SetPlacement(Movie(follower).Left(), Movie(follower).Top(), Movie(follower).Width(),
+                             Movie(follower).Height());
     const uint32_t* want = fresh.Render();
     ASSERT_EQ(std::vector<uint32_t>(got, got + 90 * 50), std::vector<uint32_t>(want, want + 90 * 50)) << step;
   }
+}
+
+// The table of layers as a front end builds it: scene layers stack in the
+// order they were added, cover layers show only with the cover, and a name
+// names one layer.
+TEST(Compositor, LayersStackInTheOrderTheyWereAdded) {
+  Compositor c;
+  c.Resize(40, 20);
+  MoviePlayer& low = c.AddLayer("Low", LayerGroup::Scene);
+  MoviePlayer& high = c.AddLayer("High", LayerGroup::Scene);
+  MoviePlayer& cover = c.AddLayer("Cover", LayerGroup::Cover);
+  EXPECT_EQ(&c.AddLayer("Low", LayerGroup::Cover), &low);
+  EXPECT_EQ(c.FindLayer("High"), &high);
+  EXPECT_EQ(c.FindLayer("high"), nullptr);
+  ASSERT_EQ(c.LayerCount(), 3u);
+  EXPECT_EQ(c.LayerName(1), "High");
+  EXPECT_EQ(c.GroupOf(0), LayerGroup::Scene);
+  MakePatient(c);
+
+  // Low fills the screen in red; High covers the left half in green; the
+  // cover's layer fills it in blue.
+  for (MoviePlayer* p : {&low, &high, &cover}) p->SetWMode("Transparent");
+  low.SetScale("ExactFit");
+  low.SetPlacement(0, 0, 40, 20);
+  ASSERT_TRUE(low.LoadMovieData(BoxMovie(10, 10, 10, 10, Static("[1,0,0,1]"))));
+  high.SetScale("ExactFit");
+  high.SetPlacement(0, 0, 20, 20);
+  ASSERT_TRUE(high.LoadMovieData(BoxMovie(10, 10, 10, 10, Static("[0,1,0,1]"))));
+  cover.SetScale("ExactFit");
+  cover.SetPlacement(0, 0, 40, 20);
+  ASSERT_TRUE(cover.LoadMovieData(BoxMovie(10, 10, 10, 10, Static("[0,0,1,1]"))));
+
+  const uint32_t* px = c.Render();
+  EXPECT_EQ(px[10 * 40 + 10], kBlue);
+  EXPECT_EQ(px[10 * 40 + 30], kBlue);
+  c.SetCoverVisible(false);
+  px = c.Render();
+  EXPECT_EQ(px[10 * 40 + 10], kGreen);
+  EXPECT_EQ(px[10 * 40 + 30], kRed);
 }

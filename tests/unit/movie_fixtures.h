@@ -2,7 +2,23 @@
 // Small hand-written Lottie movies for the movie tests.
 #include <string>
 
+#include "movie/compositor.h"
+#include "movie/movie_player.h"
+
 namespace movie_fixtures {
+
+// Far more time for a render than any render here can take, so that a loaded
+// machine cannot make a healthy render look stuck. Tests of the time limit
+// itself set their own, or keep the shipped one.
+constexpr int kPatientMs = 600000;
+
+struct PatientPlayer : MoviePlayer {
+  PatientPlayer() { SetRenderTimeoutMs(kPatientMs); }
+};
+
+inline void MakePatient(Compositor& c) {
+  for (size_t i = 0; i < c.LayerCount(); ++i) c.LayerAt(i).SetRenderTimeoutMs(kPatientMs);
+}
 
 // A static property value.
 inline std::string Static(const std::string& k) { return "{\"a\":0,\"k\":" + k + "}"; }

@@ -32,7 +32,7 @@ std::string TempPath(const char* name) { return ::testing::TempDir() + name; }
 }  // namespace
 
 TEST(MoviePlayer, LoopingMovieRestartsAtItsEnd) {
-  MoviePlayer p;
+  PatientPlayer p;
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
   EXPECT_EQ(p.TotalFrames(), 10u);
   EXPECT_DOUBLE_EQ(p.FrameRate(), 10);
@@ -43,7 +43,7 @@ TEST(MoviePlayer, LoopingMovieRestartsAtItsEnd) {
 }
 
 TEST(MoviePlayer, MovieWithoutLoopHoldsItsLastFrame) {
-  MoviePlayer p;
+  PatientPlayer p;
   p.SetLoop(false);
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
   EXPECT_EQ(FramesAt(p, {0, 500, 899, 900, 1000, 5000}), (std::vector<size_t>{0, 5, 8, 9, 9, 9}));
@@ -57,7 +57,7 @@ TEST(MoviePlayer, MovieWithoutLoopHoldsItsLastFrame) {
 }
 
 TEST(MoviePlayer, StopKeepsTheFrameAndPlayResumesFromIt) {
-  MoviePlayer p;
+  PatientPlayer p;
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
   p.Advance(0);
   EXPECT_TRUE(p.Advance(300));
@@ -79,7 +79,7 @@ TEST(MoviePlayer, StopKeepsTheFrameAndPlayResumesFromIt) {
 }
 
 TEST(MoviePlayer, StoppedOnLoadShowsTheFirstFrame) {
-  MoviePlayer p;
+  PatientPlayer p;
   p.SetPlayOnLoad(false);
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
   EXPECT_FALSE(p.Playing());
@@ -89,7 +89,7 @@ TEST(MoviePlayer, StoppedOnLoadShowsTheFirstFrame) {
 }
 
 TEST(MoviePlayer, TheFrameOnScreenFollowsTheClock) {
-  MoviePlayer p;
+  PatientPlayer p;
   p.SetPlacement(0, 0, 10, 10);
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
   p.Advance(0);
@@ -117,7 +117,7 @@ TEST(MoviePlayer, BadFilesLeaveTheLayerEmpty) {
     std::ofstream(big_path, std::ios::binary) << big;
     std::ofstream(bad_path, std::ios::binary) << R"({"v":"5","w":10,"h":10,"fr":0,"ip":0,"op":10,"layers":[]})";
   }
-  MoviePlayer p;
+  PatientPlayer p;
   p.SetPlacement(0, 0, 10, 10);
   for (const std::string& path :
        {big_path, bad_path, TempPath("movie_missing.vsi"), ::testing::TempDir(), std::string()}) {
@@ -152,7 +152,7 @@ TEST(MoviePlayer, ScaleFitsTheMovieInItsFrame) {
       {"ShowAll", 0, 0, 0, 20, {0, 0, 0, 0}},
   };
   for (const auto& c : cases) {
-    MoviePlayer p;
+    PatientPlayer p;
     p.SetScale(c.scale);
     p.SetPlacement(c.l, c.t, c.w, c.h);
     ASSERT_TRUE(p.LoadMovieData(BoxMovie()));
@@ -185,7 +185,7 @@ TEST(MoviePlayer, WindowModePaintsTheFrameWithItsColour) {
       {"Transparent", "FF8000", false, 0},
   };
   for (const auto& c : cases) {
-    MoviePlayer p;
+    PatientPlayer p;
     p.SetWMode(c.wmode);
     p.SetBGColor(c.bgcolor);
     p.SetPlacement(3, 4, 40, 20);
@@ -216,7 +216,7 @@ TEST(MoviePlayer, QualityChoosesTheRenderResolution) {
       {"AutoLow", 10, {0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5}},
   };
   for (const auto& c : cases) {
-    MoviePlayer p;
+    PatientPlayer p;
     double fake_now = 0;
     bool started = false;
     p.SetCostClock([&] {
@@ -243,7 +243,7 @@ TEST(MoviePlayer, QualityChoosesTheRenderResolution) {
 }
 
 TEST(MoviePlayer, RevisionMarksEveryVisibleChange) {
-  MoviePlayer p;
+  PatientPlayer p;
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
   const struct {
     const char* what;

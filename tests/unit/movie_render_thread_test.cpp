@@ -8,12 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <initializer_list>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "movie/movie_player.h"
 #include "movie_fixtures.h"
@@ -21,14 +24,6 @@
 using namespace movie_fixtures;
 
 namespace {
-
-// Every player in these tests gets far more time than any render here can
-// take, so that a loaded machine cannot make a healthy render look stuck.
-// A test that wants a render given up holds it with the hook.
-const bool kGenerousTimeouts = [] {
-  MoviePlayer::SetDefaultRenderTimeoutMs(600000);
-  return true;
-}();
 
 class Gate {
  public:
@@ -43,6 +38,11 @@ class Gate {
     std::unique_lock<std::mutex> lock(m_);
     cv_.wait(lock, [this] { return open_; });
   }
+  // Waits at most that long; true when the gate opened.
+  bool WaitFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_);
+    return cv_.wait_for(lock, limit, [this] { return open_; });
+  }
 
  private:
   std::mutex m_;
@@ -50,23 +50,26 @@ class Gate {
   bool open_ = false;
 };
 
-// Installs a start hook for one test: renders for `held` wait until the gate
-// opens; every start is counted per player.
+// Installs start hooks on the given players for one test: renders for `held`
+// wait until the gate opens; every start is counted per player.
 class Hook {
  public:
-  explicit Hook(const MoviePlayer* held) : held_(held) {
-    MoviePlayer::SetRenderStartHookForTesting([this](const MoviePlayer* who) {
-      {
-        std::lock_guard<std::mutex> lock(m_);
-        ++starts_[who];
-      }
-      if (who == held_) gate_.Wait();
-    });
+  Hook(MoviePlayer* held, std::initializer_list<MoviePlayer*> others) : held_(held), players_(others) {
+    players_.push_back(held);
+    for (MoviePlayer* p : players_) {
+      p->SetRenderStartHookForTesting([this, p] {
+        {
+          std::lock_guard<std::mutex> lock(m_);
+          ++starts_[p];
+        }
+        if (p == held_) gate_.Wait();
+      });
+    }
   }
   ~Hook() {
     gate_.Open();
     MoviePlayer::WaitForAbandonedRenders();
-    MoviePlayer::SetRenderStartHookForTesting(nullptr);
+    for (MoviePlayer* p : players_) p->SetRenderStartHookForTesting(nullptr);
   }
   void Release() { gate_.Open(); }
   int Starts(const MoviePlayer* who) {
@@ -76,6 +79,7 @@ class Hook {
 
  private:
   const MoviePlayer* held_;
+  std::vector<MoviePlayer*> players_;
   Gate gate_;
   std::mutex m_;
   std::map<const MoviePlayer*, int> starts_;
@@ -84,6 +88,7 @@ class Hook {
 uint32_t Grey(const LayerPicture& pic) { return pic.pixels ? (pic.pixels[0] & 0xFF) : 0; }
 
 void Prepare(MoviePlayer& p) {
+  p.SetRenderTimeoutMs(kPatientMs);
   p.SetPlacement(0, 0, 10, 10);
   p.SetWMode("Transparent");
   ASSERT_TRUE(p.LoadMovieData(RampMovie()));
@@ -101,7 +106,6 @@ void RenderUntilGivenUp(MoviePlayer& a) {
 }  // namespace
 
 TEST(RenderThread, OnlyThePlayerWhoseRenderHangsLosesItsMovie) {
-  ASSERT_TRUE(kGenerousTimeouts);
   MoviePlayer a, b;
   Prepare(a);
   Prepare(b);
@@ -109,7 +113,7 @@ TEST(RenderThread, OnlyThePlayerWhoseRenderHangsLosesItsMovie) {
   const uint32_t* first = b.Picture().pixels;
   ASSERT_NE(first, nullptr);
 
-  Hook hook(&a);
+  Hook hook(&a, {&b});
   RenderUntilGivenUp(a);
   EXPECT_EQ(hook.Starts(&a), 1);
   EXPECT_FALSE(a.Loaded());
@@ -140,7 +144,7 @@ TEST(RenderThread, ARenderThatCannotStartInTimeIsWithdrawnNotGivenUp) {
   MoviePlayer slow, waiting;
   Prepare(slow);
   Prepare(waiting);
-  Hook hook(&slow);
+  Hook hook(&slow, {&waiting});
 
   // Another thread's player holds the renderer with a render that is slow,
   // not stuck: its player waits for it.
@@ -159,9 +163,41 @@ TEST(RenderThread, ARenderThatCannotStartInTimeIsWithdrawnNotGivenUp) {
   other.join();
   EXPECT_NE(slow_pic.pixels, nullptr);
   EXPECT_TRUE(slow.Loaded());
-  waiting.SetRenderTimeoutMs(600000);
+  waiting.SetRenderTimeoutMs(kPatientMs);
   EXPECT_NE(waiting.Picture().pixels, nullptr);
   EXPECT_EQ(hook.Starts(&waiting), 1);
+}
+
+// The player as shipped: healthy renders are drawn, and a render that hangs is
+// given up after two seconds, not much sooner or later. The held render is
+// let go after a while, so a longer limit fails here instead of hanging.
+TEST(RenderThread, TheShippedTimeLimitGivesUpAHungRenderAfterTwoSeconds) {
+  MoviePlayer p;
+  p.SetPlacement(0, 0, 10, 10);
+  p.SetWMode("Transparent");
+  ASSERT_TRUE(p.LoadMovieData(RampMovie()));
+  p.Stop();
+  ASSERT_NE(p.Picture().pixels, nullptr);
+
+  Gate never;
+  std::atomic<bool> started{false};
+  p.SetRenderStartHookForTesting([&] {
+    started = true;
+    never.WaitFor(std::chrono::seconds(10));
+  });
+  p.Play();
+  p.Advance(0);
+  p.Advance(100);
+  const auto t0 = std::chrono::steady_clock::now();
+  const LayerPicture pic = p.Picture();
+  const double waited = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  ASSERT_TRUE(started) << "the render did not start within the limit";
+  EXPECT_EQ(pic.pixels, nullptr);
+  EXPECT_FALSE(p.Loaded()) << "waited " << waited << " ms";
+  EXPECT_GE(waited, 1990);
+  EXPECT_LT(waited, 5000);
+  never.Open();
+  MoviePlayer::WaitForAbandonedRenders();
 }
 
 // Static destructors free the renderer's shared objects; a render given up
@@ -176,7 +212,7 @@ TEST(RenderThreadDeathTest, ProgramEndWhileARenderHangsRunsNoStaticDestructors) 
         MoviePlayer a;
         Prepare(a);
         Gate never;
-        MoviePlayer::SetRenderStartHookForTesting([&never](const MoviePlayer*) { never.Wait(); });
+        a.SetRenderStartHookForTesting([&never] { never.Wait(); });
         RenderUntilGivenUp(a);
         std::exit(7);
       },
@@ -193,7 +229,7 @@ TEST(RenderThreadDeathTest, ProgramEndAfterTheRenderEndedIsOrdinary) {
         MoviePlayer a;
         Prepare(a);
         Gate gate;
-        MoviePlayer::SetRenderStartHookForTesting([&gate](const MoviePlayer*) { gate.Wait(); });
+        a.SetRenderStartHookForTesting([&gate] { gate.Wait(); });
         RenderUntilGivenUp(a);
         gate.Open();
         MoviePlayer::WaitForAbandonedRenders();

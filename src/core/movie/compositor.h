@@ -1,32 +1,47 @@
 #pragma once
-// The screensaver window's picture, composed in memory and blitted once per
-// change. Bottom to top: the background picture (stretched to the client
-// area; black when there is none or it is hidden), the visualisation `Movie`
-// (fitted in its frame), and the title `MovTitle` (over the whole client
-// area). While the loading cover is shown, it alone is visible: black, with
-// the loader `FlashLoad` at (16, 16), 113 by 43 pixels.
+// A window's picture, composed in memory from a table of movie layers and
+// blitted once per change. Each layer belongs to one of two groups:
+//  - Cover: the loading cover, black, with its layers on it; while the cover
+//    is shown, only it is visible;
+//  - Scene: the background picture (stretched to the client area; black when
+//    there is none or it is hidden), with the scene's layers on it.
+// Within a group the layers lie in the order they were added, bottom to top.
 //
 // The window calls Tick(now) from its timer and repaints (Render, then blit)
 // only when Tick returns true; NextDueMs(now) says when to tick again.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "movie/movie_player.h"
+#include "movie/pixel_ops.h"
+
+enum class LayerGroup { Cover, Scene };
 
 class Compositor {
  public:
-  // The players start with the settings the window's design gives them:
-  //   FlashLoad: Window, plays on load, no loop, High, ShowAll, BGColor 000000,
-  //              at (16, 16) 113 x 43;
-  //   Movie:     Transparent, stopped on load, loops, AutoLow, ShowAll;
-  //   MovTitle:  Transparent, stopped on load, no loop, AutoHigh, ExactFit.
   Compositor();
+  ~Compositor();
+  Compositor(const Compositor&) = delete;
+  Compositor& operator=(const Compositor&) = delete;
 
-  MoviePlayer FlashLoad;  // the loader, inside the cover
-  MoviePlayer Movie;      // the visualisation
-  MoviePlayer MovTitle;   // the title overlay
+  // ---- Layers ----
+  // Adds an empty layer of that name on top of its group and returns its
+  // player, which lives as long as the compositor. A name already in the
+  // table gives the layer that has it, unchanged.
+  MoviePlayer& AddLayer(const std::string& name, LayerGroup group);
+  // The layer of that name; null when there is none.
+  MoviePlayer* FindLayer(const std::string& name);
+  const MoviePlayer* FindLayer(const std::string& name) const;
+  // The table, in the order the layers were added.
+  size_t LayerCount() const { return layers_.size(); }
+  MoviePlayer& LayerAt(size_t i) { return layers_.at(i)->player; }
+  const MoviePlayer& LayerAt(size_t i) const { return layers_.at(i)->player; }
+  const std::string& LayerName(size_t i) const { return layers_.at(i)->name; }
+  LayerGroup GroupOf(size_t i) const { return layers_.at(i)->group; }
 
   // The client area. The back buffer is width * height pixels. False when
   // that buffer cannot be had: the last picture and its size stay.
@@ -51,7 +66,7 @@ class Compositor {
   void Invalidate(const PixelRect& r);
   void InvalidateAll();
 
-  // Moves the players' clocks to now_ms. True when the picture changed since
+  // Moves every layer's clock to now_ms. True when the picture changed since
   // the last Render (a visible layer's frame, a placement, a visibility, the
   // background, the size).
   bool Tick(double now_ms);
@@ -82,11 +97,21 @@ class Compositor {
     LayerPicture pic;
     const std::vector<std::pair<int, int>>* spans = nullptr;
   };
-  void Check(MoviePlayer& layer, Seen& seen, bool visible);
+  struct Layer {
+    std::string name;
+    LayerGroup group;
+    MoviePlayer player;
+    Seen seen;
+  };
+  bool Visible(const Layer& layer) const { return (layer.group == LayerGroup::Cover) == cover_visible_; }
+  void CheckAll();
+  void Check(Layer& layer);
   void PrepareBackground();
-  Part Prepare(MoviePlayer& layer, Seen& seen);
-  void ComposeRow(int y, int x0, int x1, const Part* parts, int count);
+  Part Prepare(Layer& layer);
+  void ComposeRow(int y, int x0, int x1, const Part* parts, size_t count);
 
+  std::vector<std::unique_ptr<Layer>> layers_;
+  std::vector<Part> parts_;  // the visible layers' pictures while composing
   int width_ = 0, height_ = 0;
   std::vector<uint32_t> buffer_;
 
@@ -97,25 +122,7 @@ class Compositor {
   bool background_visible_ = true;
   bool cover_visible_ = true;
 
-  Seen seen_load_, seen_movie_, seen_title_;
   PixelRect dirty_;  // what Render must compose again
   bool starved_ = false;  // the last Render could not compose
   static constexpr double kRetryMs = 250;
 };
-
-// Premultiplied source-over: dst = src + dst * (255 - src alpha) / 255 for
-// each of count pixels, rounded exactly; all variants give the same bytes.
-void BlendOverScalar(uint32_t* dst, const uint32_t* src, size_t count);
-#if defined(__SSE2__)
-void BlendOverSse2(uint32_t* dst, const uint32_t* src, size_t count);
-#endif
-void BlendOver(uint32_t* dst, const uint32_t* src, size_t count);  // the fastest available
-// The same laid over `under` instead of dst (they may be the same pixels).
-void BlendOverOntoScalar(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count);
-#if defined(__SSE2__)
-void BlendOverOntoSse2(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count);
-#endif
-void BlendOverOnto(uint32_t* dst, const uint32_t* under, const uint32_t* src, size_t count);
-
-// Bilinear stretch of an opaque picture to dst_w x dst_h.
-void StretchBilinear(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);

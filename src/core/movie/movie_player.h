@@ -12,18 +12,23 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
+
+#include "movie/frame_clock.h"
+#include "movie/pixel_ops.h"
 
 struct MovieEngine;
-class RenderThread;
+class RenderWorker;
 
-// A rectangle of the window in whole pixels; it may reach outside the window.
-struct PixelRect {
-  int x = 0, y = 0, w = 0, h = 0;
-  bool Empty() const { return w <= 0 || h <= 0; }
-  bool operator==(const PixelRect& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
-  bool operator!=(const PixelRect& o) const { return !(*this == o); }
-};
+// The values of the string properties, read once when they are set (case
+// does not matter; an unknown value gives the first one of each list).
+enum class WindowMode { Window, Transparent };
+enum class RenderQuality { High, Low, AutoHigh, AutoLow };
+enum class ScaleMode { ShowAll, ExactFit };
+WindowMode ParseWindowMode(const std::string& v);
+RenderQuality ParseRenderQuality(const std::string& v);
+ScaleMode ParseScaleMode(const std::string& v);
+// "RRGGBB" in hex as 0xFFRRGGBB; empty or unreadable means black.
+uint32_t ParseColor(const std::string& v);
 
 // What a layer shows right now.
 struct LayerPicture {
@@ -65,40 +70,44 @@ class MoviePlayer {
   void SetHeight(float v);
   void SetPlacement(float left, float top, float width, float height);
 
-  // ---- Properties (the values the control understood; case does not matter) ----
-  // "Window": the frame is opaque, painted with BGColor; "Transparent": only
-  // the movie's own pixels cover what lies below.
-  const std::string& WMode() const { return wmode_; }
-  void SetWMode(const std::string& v);
+  // ---- Properties (the values the control understood) ----
+  // Window: the frame is opaque, painted with BGColor; Transparent: only the
+  // movie's own pixels cover what lies below.
+  WindowMode WMode() const { return wmode_; }
+  void SetWMode(WindowMode v);
+  void SetWMode(const std::string& v) { SetWMode(ParseWindowMode(v)); }
   // Start playing as soon as a movie is loaded (the control's Play property).
   bool PlayOnLoad() const { return play_on_load_; }
   void SetPlayOnLoad(bool v) { play_on_load_ = v; }
   // Restart at the end; otherwise the last frame stays.
-  bool Loop() const { return loop_; }
-  void SetLoop(bool v);
-  // "High" and "Low" render at full and half resolution. "AutoHigh" starts at
-  // full and "AutoLow" at half resolution; both switch to half when a render
-  // takes longer than half a frame interval, and back to full when a full
-  // render is predicted to fit comfortably. Half resolution is upscaled.
-  const std::string& Quality() const { return quality_; }
-  void SetQuality(const std::string& v);
-  // "ShowAll": the movie keeps its proportions, centred in the frame;
-  // "ExactFit": it is stretched to the frame.
-  const std::string& Scale() const { return scale_; }
-  void SetScale(const std::string& v);
-  // "RRGGBB" in hex, used in "Window" mode; empty or unreadable means black.
-  const std::string& BGColor() const { return bgcolor_; }
-  void SetBGColor(const std::string& v);
+  bool Loop() const { return clock_.Loop(); }
+  void SetLoop(bool v) { clock_.SetLoop(v); }
+  // High and Low render at full and half resolution. AutoHigh starts at full
+  // and AutoLow at half resolution; both switch to half when a render takes
+  // longer than half a frame interval, and back to full when a full render
+  // is predicted to fit comfortably. Half resolution is upscaled.
+  RenderQuality Quality() const { return quality_; }
+  void SetQuality(RenderQuality v);
+  void SetQuality(const std::string& v) { SetQuality(ParseRenderQuality(v)); }
+  // ShowAll: the movie keeps its proportions, centred in the frame;
+  // ExactFit: it is stretched to the frame.
+  ScaleMode Scale() const { return scale_; }
+  void SetScale(ScaleMode v);
+  void SetScale(const std::string& v) { SetScale(ParseScaleMode(v)); }
+  // The colour (0xFFRRGGBB) the frame is painted with in Window mode.
+  uint32_t BGColor() const { return fill_color_; }
+  void SetBGColor(uint32_t rgb);
+  void SetBGColor(const std::string& v) { SetBGColor(ParseColor(v)); }
   // Kept for the window; there is no context menu.
   bool Menu() const { return menu_; }
   void SetMenu(bool v) { menu_ = v; }
 
   // ---- State ----
   bool Loaded() const { return engine_ != nullptr; }
-  bool Playing() const { return playing_; }
-  size_t CurrentFrame() const { return frame_; }
-  size_t TotalFrames() const { return total_frames_; }
-  double FrameRate() const { return fps_; }  // as clamped to (0, 120]
+  bool Playing() const { return clock_.Playing(); }
+  size_t CurrentFrame() const { return clock_.Frame(); }
+  size_t TotalFrames() const { return clock_.TotalFrames(); }
+  double FrameRate() const { return clock_.Fps(); }  // as clamped to (0, 120]
   size_t MovieWidth() const { return movie_w_; }
   size_t MovieHeight() const { return movie_h_; }
 
@@ -134,47 +143,37 @@ class MoviePlayer {
   // and the last picture stays. 0 renders on the calling thread and waits
   // however long it takes (the fuzzer uses that to see slow inputs).
   void SetRenderTimeoutMs(int ms) { render_timeout_ms_ = ms; }
-  // The time allowed to players created from now on (default 2000 ms).
-  static void SetDefaultRenderTimeoutMs(int ms);
+  int RenderTimeoutMs() const { return render_timeout_ms_; }
+  static constexpr int kDefaultRenderTimeoutMs = 2000;
   // Blocks until no render that was given up runs any more.
   static void WaitForAbandonedRenders();
-  // Test seam: called on the render thread when a render starts (it then
-  // holds the renderer), with the player that asked for it; the pointer only
-  // identifies the player and may be stale. An empty function removes it.
-  static void SetRenderStartHookForTesting(std::function<void(const MoviePlayer*)> hook);
+  // Test seam: runs on the render thread each time one of this player's
+  // renders starts (it then holds the renderer). Empty removes it.
+  void SetRenderStartHookForTesting(std::function<void()> hook);
 
  private:
   void Unload();
   void Touch() { ++revision_; }
-  bool Transparent() const;
-  bool ExactFit() const;
   void ResetQualityScale();
   bool RenderFrame(const PixelRect& content);
 
   // Properties.
   float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
-  std::string wmode_ = "Window";
+  WindowMode wmode_ = WindowMode::Window;
   bool play_on_load_ = true;
-  bool loop_ = true;
-  std::string quality_ = "High";
-  std::string scale_ = "ShowAll";
-  std::string bgcolor_;
+  RenderQuality quality_ = RenderQuality::High;
+  ScaleMode scale_ = ScaleMode::ShowAll;
   uint32_t fill_color_ = 0xFF000000u;
   bool menu_ = true;
 
   // Movie and clock. The engine holds the renderer's objects and buffers; the
   // render thread shares it.
   std::shared_ptr<MovieEngine> engine_;
-  std::unique_ptr<RenderThread> worker_;
-  int render_timeout_ms_;
+  std::unique_ptr<RenderWorker> worker_;
+  std::function<void()> render_start_hook_;
+  int render_timeout_ms_ = kDefaultRenderTimeoutMs;
   size_t movie_w_ = 0, movie_h_ = 0;
-  size_t total_frames_ = 1;
-  double fps_ = 30;
-  size_t frame_ = 0;
-  bool playing_ = false;
-  bool anchored_ = false;
-  double anchor_ms_ = 0;
-  size_t anchor_frame_ = 0;
+  FrameClock clock_;
   uint64_t revision_ = 1;
 
   // Rendering.
@@ -188,8 +187,3 @@ class MoviePlayer {
   int kept_w_ = 0, kept_h_ = 0;  // ... of this size
   PixelRect rendered_rect_;
 };
-
-// Doubles a premultiplied picture (src_w x src_h) by averaging neighbours and
-// writes the top-left dst_w x dst_h of it (dst_w <= 2*src_w, dst_h <= 2*src_h).
-void Upscale2x(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);
-void Upscale2xScalar(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);

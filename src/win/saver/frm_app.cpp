@@ -39,6 +39,7 @@ FrmApp::FrmApp()
           },
           [] { ::DoEvents(); }),
       logic_(*this),
+      layers_(AddFrmAppLayers(compositor_)),
       covers_({[this] { logic_.MouseMove(); }, [this] { logic_.Form_Unload(); }}) {}
 FrmApp::~FrmApp() = default;
 
@@ -134,15 +135,6 @@ void FrmApp::Animate() {
   SetTimer(hwnd(), kFrame, wait < 1.0 ? 1u : static_cast<UINT>(std::min(wait, 1000.0)), nullptr);
 }
 
-MoviePlayer& FrmApp::Player(MovieLayer layer) {
-  switch (layer) {
-    case MovieLayer::FlashLoad: return compositor_.FlashLoad;
-    case MovieLayer::Movie: return compositor_.Movie;
-    case MovieLayer::MovTitle:
-    default: return compositor_.MovTitle;
-  }
-}
-
 void FrmApp::Form_Resize() {
   RECT rc{0, 0, 0, 0};
   GetClientRect(hwnd(), &rc);
@@ -171,33 +163,33 @@ void FrmApp::ShowSystemModalMessage(const std::string& text, const std::string& 
 }
 
 void FrmApp::LoadMovie(MovieLayer layer, const std::string& path) {
-  Player(layer).LoadMovie(0, path);
+  layers_[layer].LoadMovie(0, path);
   Animate();
 }
 void FrmApp::PlayMovie(MovieLayer layer) {
-  Player(layer).Play();
+  layers_[layer].Play();
   Animate();
 }
 void FrmApp::StopMovie(MovieLayer layer) {
-  Player(layer).Stop();
+  layers_[layer].Stop();
   Animate();
 }
 void FrmApp::StopPlayMovie(MovieLayer layer) {
-  Player(layer).StopPlay();
+  layers_[layer].StopPlay();
   Animate();
 }
 
 void FrmApp::PlaceMovie(float left, float top, float width, float height) {
-  compositor_.Movie.SetPlacement(left, top, width, height);
+  layers_.Movie.SetPlacement(left, top, width, height);
   Animate();
 }
 void FrmApp::GetMovieOrigin(float* left, float* top) {
-  *left = compositor_.Movie.Left();
-  *top = compositor_.Movie.Top();
+  *left = layers_.Movie.Left();
+  *top = layers_.Movie.Top();
 }
 void FrmApp::PlaceTitle(float width, float height) {
-  compositor_.MovTitle.SetWidth(width);
-  compositor_.MovTitle.SetHeight(height);
+  layers_.MovTitle.SetWidth(width);
+  layers_.MovTitle.SetHeight(height);
   Animate();
 }
 

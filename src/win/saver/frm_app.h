@@ -4,6 +4,7 @@
 
 #include "movie/compositor.h"
 #include "music/win_music_host.h"
+#include "saver/frm_app_layers.h"
 #include "saver/frm_app_logic.h"
 #include "saver/monitor_covers.h"
 #include "shared/picture.h"
@@ -59,7 +60,6 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   // Advances the movies; repaints when the picture changed and arms the frame
   // timer for the next change, so nothing is drawn while nothing moves.
   void Animate();
-  MoviePlayer& Player(MovieLayer layer);
   // The other monitors show the background once the primary does.
   void SyncCovers();
 
@@ -68,5 +68,6 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   FrmAppLogic logic_;
   HWND txt_end_ = nullptr;
   Compositor compositor_;
+  FrmAppLayers layers_;  // compositor_'s layers
   MonitorCovers covers_;  // the monitors other than the primary
 };
