@@ -48,22 +48,22 @@ DrawBudget BudgetFor(QualityChoice quality, bool economy) {
   DrawBudget b;
   if (economy) {
     b.max_fps = 15;
-    b.movie_quality = "Low";
-    b.title_quality = "Low";
+    b.movie_quality = RenderQuality::Low;
+    b.title_quality = RenderQuality::Low;
     return b;
   }
   switch (quality) {
     case QualityChoice::High:
-      b.movie_quality = "High";
-      b.title_quality = "High";
+      b.movie_quality = RenderQuality::High;
+      b.title_quality = RenderQuality::High;
       break;
     case QualityChoice::Low:
-      b.movie_quality = "Low";
-      b.title_quality = "Low";
+      b.movie_quality = RenderQuality::Low;
+      b.title_quality = RenderQuality::Low;
       break;
     case QualityChoice::Auto:
-      b.movie_quality = "AutoLow";
-      b.title_quality = "AutoHigh";
+      b.movie_quality = RenderQuality::AutoLow;
+      b.title_quality = RenderQuality::AutoHigh;
       break;
   }
   return b;

@@ -5,6 +5,7 @@
 // and the quality chosen on the command line.
 #include <string>
 
+#include "movie/movie_player.h"
 #include "saver_options.h"
 
 // Reads the power supplies the kernel lists under root (normally
@@ -18,8 +19,8 @@ bool OnBatteryPower(const std::string& root);
 
 struct DrawBudget {
   double max_fps = 0;      // 0: no cap beyond the movies' own rate
-  const char* movie_quality = "AutoLow";
-  const char* title_quality = "AutoHigh";
+  RenderQuality movie_quality = RenderQuality::AutoLow;
+  RenderQuality title_quality = RenderQuality::AutoHigh;
 };
 
 // What to draw with, for the chosen quality, given whether the economy rule

@@ -2,13 +2,15 @@
 // The hack's picture: the compositor's layers set up as the Windows saver
 // shows them once loading is over: the background picture over the whole
 // window, the visualisation fitted in its frame, the title over everything.
-// This is the only place that knows the compositor's interface.
+// This is the only place that knows the compositor's interface; the layers
+// and their settings are the Windows saver window's own.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "movie/compositor.h"
+#include "saver/frm_app_layers.h"
 #include "power_rule.h"
 #include "saver_options.h"
 
@@ -33,8 +35,9 @@ class Scene {
   int Width() const { return compositor_.Width(); }
   int Height() const { return compositor_.Height(); }
 
-  const MoviePlayer& Visualisation() const { return compositor_.Movie; }
+  const MoviePlayer& Visualisation() const { return layers_.Movie; }
 
  private:
   Compositor compositor_;
+  FrmAppLayers layers_;  // the Windows saver's layers, with their design settings
 };

@@ -74,14 +74,14 @@ TEST(PowerRule, EconomyCapsTheRateAndHalvesTheResolution) {
   for (QualityChoice q : {QualityChoice::High, QualityChoice::Low, QualityChoice::Auto}) {
     const DrawBudget e = BudgetFor(q, true);
     EXPECT_EQ(e.max_fps, 15);
-    EXPECT_STREQ(e.movie_quality, "Low");
-    EXPECT_STREQ(e.title_quality, "Low");
+    EXPECT_EQ(e.movie_quality, RenderQuality::Low);
+    EXPECT_EQ(e.title_quality, RenderQuality::Low);
     EXPECT_EQ(BudgetFor(q, false).max_fps, 0);  // the movies' own rate
   }
-  EXPECT_STREQ(BudgetFor(QualityChoice::High, false).movie_quality, "High");
-  EXPECT_STREQ(BudgetFor(QualityChoice::Low, false).movie_quality, "Low");
-  EXPECT_STREQ(BudgetFor(QualityChoice::Auto, false).movie_quality, "AutoLow");
-  EXPECT_STREQ(BudgetFor(QualityChoice::Auto, false).title_quality, "AutoHigh");
+  EXPECT_EQ(BudgetFor(QualityChoice::High, false).movie_quality, RenderQuality::High);
+  EXPECT_EQ(BudgetFor(QualityChoice::Low, false).movie_quality, RenderQuality::Low);
+  EXPECT_EQ(BudgetFor(QualityChoice::Auto, false).movie_quality, RenderQuality::AutoLow);
+  EXPECT_EQ(BudgetFor(QualityChoice::Auto, false).title_quality, RenderQuality::AutoHigh);
 }
 
 }  // namespace
