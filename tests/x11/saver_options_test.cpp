@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+#include "music/music_player.h"
+
 namespace {
 
 ParseResult Parse(std::vector<std::string> args) { return ParseOptions(args); }
@@ -114,6 +121,38 @@ TEST(SaverOptions, VisualisationPaths) {
   EXPECT_EQ(VisualisationPath(d, "/home/u/Mine.vsi"), "/home/u/Mine.vsi");
   EXPECT_EQ(VisualisationPath(d, "./movie.json"), "./movie.json");
   EXPECT_EQ(VisualisationPath(d, "Mine.vsi"), "Mine.vsi");
+}
+
+}  // namespace
+
+namespace {
+
+// Every switch the settings program may pass, as qrvsaver.xml writes it,
+// is one the hack understands, and its song names are the hack's songs.
+TEST(SaverOptions, ConfigurationFileSpeaksTheHacksLanguage) {
+  std::ifstream f(std::string(QRV_SOURCE_DIR) + "/src/x11/package/qrvsaver.xml");
+  ASSERT_TRUE(f);
+  const std::string xml((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+  const std::regex arg_re("arg(?:-set|-unset)?=\"([^\"]*)\"");
+  int seen = 0;
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), arg_re); it != std::sregex_iterator(); ++it) {
+    std::string cmd = (*it)[1];
+    const size_t pct = cmd.find('%');
+    if (pct != std::string::npos) cmd.replace(pct, 1, "Waves");
+    std::istringstream words(cmd);
+    std::vector<std::string> args{std::istream_iterator<std::string>(words), std::istream_iterator<std::string>()};
+    const ParseResult r = ParseOptions(args);
+    EXPECT_TRUE(r.ok) << cmd << ": " << r.error;
+    ++seen;
+  }
+  EXPECT_GE(seen, 15);
+  const std::regex song_re("_label=\"([^\"]*)\" arg-set=\"--song (\\d)\"");
+  int songs = 0;
+  for (auto it = std::sregex_iterator(xml.begin(), xml.end(), song_re); it != std::sregex_iterator(); ++it) {
+    EXPECT_EQ((*it)[1].str(), Module1::SongTitle(static_cast<int16_t>(std::stoi((*it)[2])))) << (*it)[0];
+    ++songs;
+  }
+  EXPECT_EQ(songs, 9);
 }
 
 }  // namespace
