@@ -5,6 +5,7 @@
 #   dist/x64/QrvSaver2006.scr + dist/x64/QR06V2XLM   the 64-bit program
 # The programs in dist/ are stripped; their symbols stay beside the builds
 # (build/win*/src/win/QrvSaver2006.scr.debug) so a crash address can be read.
+#   dist/qrvsaver_<version>_amd64.deb                 the Linux XScreenSaver hack
 # Runs no tests.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -43,3 +44,6 @@ build_installer() {  # build_installer ARCH FOLDER
 }
 build_installer x86 "$root/dist"
 build_installer x64 "$root/dist/x64"
+
+# The Linux hack, as a Debian package (scripts/package_deb.sh).
+bash scripts/package_deb.sh

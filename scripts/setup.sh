@@ -30,7 +30,8 @@ pkgs=(cmake ninja-build g++ make pkg-config python3
       googletest libgtest-dev libbenchmark-dev rapidjson-dev libstb-dev
       clang libclang-rt-14-dev dpkg-dev patch
       timidity sox freepats
-      xserver-xorg-core xserver-xorg-video-dummy nsis)
+      xserver-xorg-core xserver-xorg-video-dummy nsis
+      libx11-dev libxext-dev libfluidsynth-dev fluid-soundfont-gm xscreensaver lintian)
 [ "$can32" = 1 ] && pkgs+=(wine32:i386)
 
 need_install=()

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "saver/movie_frame.h"
 #include "settings/first_run.h"
 #include "settings/numeric.h"
 
@@ -83,8 +84,8 @@ void FrmAppLogic::Step4() {
     h = ch > 0 ? static_cast<uint32_t>(ch) : 0;
   }
   const double W = w, H = h;
-  host_.PlaceMovie(static_cast<float>(W * 3.375 / 100), static_cast<float>(H * 15.5 / 100),
-                   static_cast<float>(W * 93.625 / 100), static_cast<float>(H * 75.33334 / 100));
+  const MovieFrame f = MovieFrameFor(W, H);
+  host_.PlaceMovie(f.left, f.top, f.width, f.height);
   host_.PlaceTitle(static_cast<float>(cw), static_cast<float>(ch));
 }
 

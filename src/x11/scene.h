@@ -1,0 +1,43 @@
+#pragma once
+// The hack's picture: the compositor's layers set up as the Windows saver
+// shows them once loading is over: the background picture over the whole
+// window, the visualisation fitted in its frame, the title over everything.
+// This is the only place that knows the compositor's interface; the layers
+// and their settings are the Windows saver window's own.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "movie/compositor.h"
+#include "saver/frm_app_layers.h"
+#include "power_rule.h"
+#include "saver_options.h"
+
+class Scene {
+ public:
+  using Warn = std::function<void(const std::string&)>;
+  // Loads the chosen visualisation (the default one, after one warning, when
+  // it cannot be played) and the title; both start playing. `background`
+  // holds width * height 0xAARRGGBB pixels, or is empty for black.
+  Scene(const std::string& data_folder, const std::string& visualisation, const std::vector<uint32_t>& background,
+        int background_w, int background_h, const Warn& warn);
+
+  // Lays the layers out for a window of this size.
+  bool Resize(int width, int height);
+  void SetBudget(const DrawBudget& budget);
+
+  bool Tick(double now_ms) { return compositor_.Tick(now_ms); }
+  const uint32_t* Render() { return compositor_.Render(); }
+  PixelRect PendingRect() const { return compositor_.PendingRect(); }
+  double NextDueMs(double now_ms) const { return compositor_.NextDueMs(now_ms); }
+  void InvalidateAll() { compositor_.InvalidateAll(); }
+  int Width() const { return compositor_.Width(); }
+  int Height() const { return compositor_.Height(); }
+
+  const MoviePlayer& Visualisation() const { return layers_.Movie; }
+
+ private:
+  Compositor compositor_;
+  FrmAppLayers layers_;  // the Windows saver's layers, with their design settings
+};
