@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,25 +39,52 @@ std::string Read(const std::string& path) {
 
 }  // namespace
 
-TEST(FuzzRegressions, ReplayWithoutCrashOrHang) {
+// What each input must do. Refused: the check turns it away and the player
+// stays empty. Otherwise it loads, and its first, middle and last frames are
+// rendered at a small and a full-screen size without a render being given
+// up: Drawn, they give a picture; OutOfReach, their geometry reaches too far
+// from the picture to be drawn, and the layer shows nothing.
+enum class Outcome { Refused, Drawn, OutOfReach };
+struct Expectation {
+  const char* file;
+  Outcome outcome;
+};
+constexpr Expectation kExpected[] = {
+    {"crash_image_layer_without_image.json", Outcome::Refused},
+    {"hang_dashes_on_far_flung_path.json", Outcome::OutOfReach},
+    {"hang_star_scaled_past_32k_pixels.json", Outcome::OutOfReach},
+    {"hang_tiny_dashes_on_long_curve.json", Outcome::Drawn},
+    {"leak_layer_name_given_twice.json", Outcome::Refused},
+};
+
+TEST(FuzzRegressions, EachInputIsRefusedOrPlayed) {
   const std::vector<std::string> files = RegressionFiles();
-  ASSERT_FALSE(files.empty());
-  for (const std::string& path : files) {
-    SCOPED_TRACE(path);
+  ASSERT_EQ(files.size(), std::size(kExpected)) << "every file in fuzz_regressions needs its expectation here";
+  for (const Expectation& e : kExpected) {
+    SCOPED_TRACE(e.file);
+    const std::string path = std::string(QRV_SOURCE_DIR) + "/tests/unit/fuzz_regressions/" + e.file;
+    ASSERT_NE(std::find(files.begin(), files.end(), path), files.end());
     const std::string bytes = Read(path);
-    const bool valid = ValidateLottie(bytes).ok;
+    EXPECT_EQ(ValidateLottie(bytes).ok, e.outcome != Outcome::Refused);
     for (const auto& size : {std::pair<float, float>{48, 36}, {1920, 1080}}) {
       MoviePlayer p;
       p.SetWMode("Transparent");
       p.SetPlacement(0, 0, size.first, size.second);
       p.SetRenderTimeoutMs(30000);
-      EXPECT_EQ(p.LoadMovieData(bytes), valid);
-      if (!valid) continue;
+      const bool loaded = p.LoadMovieData(bytes);
+      if (e.outcome == Outcome::Refused) {
+        EXPECT_FALSE(loaded);
+        EXPECT_FALSE(p.Loaded());
+        EXPECT_EQ(p.Picture().pixels, nullptr);
+        continue;
+      }
+      ASSERT_TRUE(loaded);
       const double frame_ms = 1000.0 / p.FrameRate();
       p.SetLoop(false);
       for (double f : {0.0, double(p.TotalFrames() - 1) / 2, double(p.TotalFrames() - 1)}) {
         p.Advance(f * frame_ms);
-        p.Picture();
+        EXPECT_EQ(p.Picture().pixels != nullptr, e.outcome == Outcome::Drawn)
+            << "frame " << f << " at " << size.first << " wide";
       }
       EXPECT_TRUE(p.Loaded()) << "a render was given up";
     }

@@ -1,5 +1,7 @@
 #include "movie/lottie_validator.h"
 
+#include "movie/lottie_prepass.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -88,6 +90,7 @@ enum class Role { Root, RootLayers, Assets, Asset, AssetLayers, Layer, Other };
 
 struct Frame {
   bool is_object = false;
+  size_t next = 0, index = 0;  // an array's element count so far, and the current element
   Role role = Role::Other;
   // For an object, the key whose value comes next; for an array, the key it
   // sits under (inherited through nested arrays).
@@ -114,7 +117,7 @@ struct Frame {
   bool has_id = false;
   bool has_p = false, p_is_data = false, image_ok = false;
   uint64_t image_pixels = 0;
-  std::string u;
+  std::string u, p;  // an image's folder and file name
   bool embedded = false;
   bool has_layers = false;
 
@@ -144,6 +147,20 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
   bool failed() const { return !reason_.empty(); }
   const std::string& reason() const { return reason_; }
 
+  // Where the scan stands, as a JSON path: layers[3].ks.o.k[2].o.x
+  std::string Path() const {
+    std::string p;
+    for (const Frame& f : stack_) {
+      if (f.is_object) {
+        if (!p.empty()) p += '.';
+        p += f.key;
+      } else {
+        p += '[' + std::to_string(f.index) + ']';
+      }
+    }
+    return p;
+  }
+
   bool Null() { return Scalar(); }
   bool Bool(bool) { return Scalar(); }
   bool Int(int v) { return Number(v, true); }
@@ -154,6 +171,7 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
 
   bool String(const char* s, rapidjson::SizeType n, bool) {
     if (stack_.empty()) return Fail("the file is not a JSON object");
+    Element();
     Frame& f = stack_.back();
     if (f.role == Role::Root && IsRootNumberKey(f.key)) return Fail("\"" + f.key + "\" is not a number");
     if (f.is_object) {
@@ -172,6 +190,7 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
           f.u.assign(s, n);
         } else if (k == "p") {
           f.has_p = true;
+          f.p.assign(s, std::min<size_t>(n, 100));
           f.p_is_data = n >= 5 && std::memcmp(s, "data:", 5) == 0;
           f.image_ok = false;
           if (f.p_is_data) ReadImageHeader(f, s, n);
@@ -204,7 +223,7 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
     if (!root_has_layers_) return Fail("\"layers\" is missing");
     const double frames = std::trunc(op_) - std::trunc(ip_);
     if (!(frames >= 1)) return Fail("the movie has no frames (op <= ip)");
-    if (frames > kMaxFrames) return Fail("more than 10000 frames");
+    if (frames > kMaxFrames) return Fail("more than a million frames");
     return CheckLayerInstances();
   }
 
@@ -214,12 +233,22 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
   }
 
   bool Fail(const std::string& why) {
-    if (reason_.empty()) reason_ = why;
+    if (reason_.empty()) {
+      const std::string path = Path();
+      reason_ = path.empty() ? why : path + ": " + why;
+    }
     return false;
+  }
+
+  // A value starts: inside an array it is the next element.
+  void Element() {
+    Frame& f = stack_.back();
+    if (!f.is_object) f.index = f.next++;
   }
 
   bool Scalar() {
     if (stack_.empty()) return Fail("the file is not a JSON object");
+    Element();
     const Frame& f = stack_.back();
     if (f.role == Role::Root && IsRootNumberKey(f.key)) return Fail("\"" + f.key + "\" is not a number");
     return true;
@@ -227,7 +256,8 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
 
   bool Number(double v, bool is_int32) {
     if (stack_.empty()) return Fail("the file is not a JSON object");
-    if (!std::isfinite(v) || std::fabs(v) > kMaxMagnitude) return Fail("a number is out of range");
+    Element();
+    if (!std::isfinite(v) || std::fabs(v) > kMaxMagnitude) return Fail("a number out of range");
     Frame& f = stack_.back();
     const std::string& k = f.key;
     if (k == "k" || k == "s" || k == "e") f.count_max = std::max(f.count_max, std::fabs(v));
@@ -279,6 +309,7 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
       stack_.push_back(std::move(child));
       return true;
     }
+    Element();
     Frame& parent = stack_.back();
     if (parent.role == Role::Root && IsRootNumberKey(parent.key)) {
       return Fail("\"" + parent.key + "\" is not a number");
@@ -343,9 +374,13 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
   }
 
   bool CloseAsset(const Frame& f) {
-    if (!f.u.empty()) return Fail("an image asset names a folder");
+    if (!f.u.empty()) {
+      return Fail("an image asset names a folder (\"" + f.u + "\"); a movie must carry its images inside");
+    }
     if (f.has_p) {
-      if (!f.p_is_data || !f.embedded) return Fail("an image asset names a file");
+      if (!f.p_is_data || !f.embedded) {
+        return Fail("an image asset names a file (\"" + f.u + f.p + "\"); a movie must carry its images inside");
+      }
       if (!f.image_ok) return Fail("an embedded image is not a readable PNG or JPEG");
       if (f.image_pixels > kMaxImagePixels) return Fail("an embedded image is larger than 4096x4096 pixels");
       image_pixels_ += f.image_pixels;
@@ -464,7 +499,9 @@ class Scanner : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Scanner> 
 
 }  // namespace
 
-LottieCheck ValidateLottie(const std::string& bytes) {
+namespace {
+
+LottieCheck Scan(const std::string& bytes) {
   LottieCheck result;
   if (bytes.empty()) {
     result.reason = "the file is empty";
@@ -497,5 +534,19 @@ LottieCheck ValidateLottie(const std::string& bytes) {
     return result;
   }
   result.ok = true;
+  return result;
+}
+
+}  // namespace
+
+LottieCheck ValidateLottie(const std::string& bytes) {
+  if (bytes.empty() || bytes.size() > kMaxBytes || std::memchr(bytes.data(), '\0', bytes.size()) != nullptr) {
+    return Scan(bytes);
+  }
+  PreparedLottie prepared = PrepareLottie(bytes);
+  LottieCheck result = Scan(prepared.text);
+  if (!result.ok) return result;
+  result.movie = std::move(prepared.text);
+  result.unsupported = std::move(prepared.unsupported);
   return result;
 }

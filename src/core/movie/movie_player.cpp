@@ -112,11 +112,12 @@ void MoviePlayer::LoadMovie(int layer, const std::string& path) {
 
 bool MoviePlayer::LoadMovieData(const std::string& bytes) {
   Unload();
-  if (!ValidateLottie(bytes).ok) return false;
+  const LottieCheck check = ValidateLottie(bytes);
+  if (!check.ok) return false;
   try {
     auto engine = std::make_shared<MovieEngine>();
-    engine->animation = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
-    engine->probe = rlottie::Animation::loadFromData(bytes, std::string(), std::string(), /*cachePolicy=*/false);
+    engine->animation = rlottie::Animation::loadFromData(check.movie, std::string(), std::string(), false);
+    engine->probe = rlottie::Animation::loadFromData(check.movie, std::string(), std::string(), false);
     if (!engine->animation || !engine->probe) return false;
     size_t w = 0, h = 0;
     engine->animation->size(w, h);
