@@ -34,12 +34,10 @@ if [ -n "${DISPLAY:-}" ]; then
   "$QRV_WINE" ./QrvSaver2006.scr "${switch[@]}"
   exit $?
 fi
-n=99; while [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n+1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY=":$n"
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-sleep 1
+# A private display whose free number the server picks itself.
+. "$root/scripts/monitors.sh"
+trap 'kill ${MON_X_PID:-} 2>/dev/null || true' EXIT
+start_monitors 1024x768 "$(mktemp -d)" || { echo "run: no X display" >&2; exit 1; }
 "$QRV_WINE" ./QrvSaver2006.scr "${switch[@]}" &
 app=$!
 sleep "${QRV_SHOT_AFTER:-7}"

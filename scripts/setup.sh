@@ -31,7 +31,8 @@ pkgs=(cmake ninja-build g++ make pkg-config python3
       clang libclang-rt-14-dev dpkg-dev patch
       timidity sox freepats
       xserver-xorg-core xserver-xorg-video-dummy nsis
-      libx11-dev libxext-dev libfluidsynth-dev fluid-soundfont-gm xscreensaver lintian)
+      libx11-dev libxext-dev libfluidsynth-dev fluid-soundfont-gm xscreensaver lintian
+      chromium)   # the download site's pages are checked in a real browser
 [ "$can32" = 1 ] && pkgs+=(wine32:i386)
 
 need_install=()
@@ -63,13 +64,6 @@ if [ "$have_arch" = 0 ] || [ ${#need_install[@]} -gt 0 ] || [ ! -f "$rl_dir/CMak
   if [ ${#need_install[@]} -gt 0 ]; then
     $SUDO apt-get install -y -qq --no-install-recommends "${need_install[@]}"
   fi
-fi
-
-# Optional: the download site's browser check runs in Debian's chromium and is
-# skipped without it, so a failed install does not stop the setup.
-if ! command -v chromium >/dev/null 2>&1; then
-  $SUDO apt-get install -y -qq --no-install-recommends chromium >/dev/null 2>&1 ||
-    echo "setup: chromium not installed; the site's browser check will be skipped"
 fi
 
 # rlottie source, with Debian's patches applied (apt-get source applies them).

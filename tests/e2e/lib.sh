@@ -6,7 +6,11 @@ E2E_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 # The program under test is the one this machine can run (QRV_ARCH forces it).
 . "$E2E_ROOT/scripts/wine_env.sh"
 DIST="$E2E_ROOT/$QRV_DIST"
-SCREENS="$E2E_ROOT/dist/screens"
+# A run's screenshots go to its own folder (set by e2e_begin), so that no
+# picture of an earlier run can be measured; e2e_end copies them to
+# dist/screens for looking at.
+SCREENS_OUT="$E2E_ROOT/dist/screens"
+SCREENS=""
 # Test helper programs (preview host, clipboard tool) of the same arch.
 HELPERS="$E2E_ROOT/$QRV_WIN_BUILD/tests/win"
 # `wine`, `wineserver`, `wineboot` and `winepath` in the scripts mean the ones
@@ -23,7 +27,14 @@ E2E_DIR=""
 E2E_NAME=""
 
 log() { echo "[$E2E_NAME] $*"; }
-fail() { echo "[$E2E_NAME] FAIL: $*" >&2; exit 1; }
+# fail MESSAGE: ends the test as failed. Called inside $(...) or a condition
+# of wait_until it can only end a subshell, so it also leaves a mark that
+# e2e_end turns into a failure of the whole test.
+fail() {
+  echo "[$E2E_NAME] FAIL: $*" >&2
+  [ -n "$E2E_DIR" ] && echo "$*" >>"$E2E_DIR/failed"
+  exit 1
+}
 
 # A template prefix is booted once per machine and copied for each test, so
 # every test starts from a fresh registry without paying for wineboot.
@@ -46,7 +57,9 @@ e2e_begin() {
   E2E_NAME="$1"
   local size="${2:-1024x768}"
   E2E_DIR="$(mktemp -d "/tmp/qrv-e2e-$E2E_NAME.XXXXXX")"
+  SCREENS="$E2E_DIR/screens"
   mkdir -p "$SCREENS"
+  trap e2e_end EXIT
   local tpl
   tpl="$(e2e_template_prefix)"
   cp -a "$tpl" "$E2E_DIR/prefix"
@@ -56,29 +69,15 @@ e2e_begin() {
   cp "$DIST/QrvSaver2006.scr" "$E2E_DIR/app/"
   cp -r "$DIST/QR06V2XLM" "$E2E_DIR/app/"
   APP="$E2E_DIR/app/QrvSaver2006.scr"
-  if [[ "$size" == *,* ]]; then
-    # Two monitors: Xorg with the dummy driver (see scripts/monitors.sh).
-    source "$E2E_ROOT/scripts/monitors.sh"
-    trap e2e_end EXIT
-    start_monitors "$size" "$E2E_DIR" || fail "no X server with the monitors $size ($E2E_DIR/xorg.log)"
-    E2E_XVFB_PID=$MON_X_PID
-    trap e2e_end EXIT
-    log "display $DISPLAY with monitors $size, prefix $WINEPREFIX, program $QRV_ARCH"
-    return 0
-  fi
-  local n
-  for n in $(seq 70 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
-    E2E_XVFB_PID=$!
-    export DISPLAY=":$n"
-    if wait_until 10 xdpyinfo_ok; then break; fi
-    kill "$E2E_XVFB_PID" 2>/dev/null || true
-    E2E_XVFB_PID=""
-  done
-  [ -n "$E2E_XVFB_PID" ] || fail "no X display"
-  trap e2e_end EXIT
-  log "display $DISPLAY, prefix $WINEPREFIX, program $QRV_ARCH"
+  # One monitor on Xvfb, two on Xorg with the dummy driver; either way the
+  # server picks a free display number itself (see scripts/monitors.sh).
+  source "$E2E_ROOT/scripts/monitors.sh"
+  start_monitors "$size" "$E2E_DIR" || fail "no X server with the monitors $size ($E2E_DIR/x.log)"
+  E2E_XVFB_PID=$MON_X_PID
+  # A grey root window: a screen that must be black is then black because
+  # the program covered it, not because nothing was drawn.
+  xsetroot -solid grey || fail "xsetroot failed on $DISPLAY"
+  log "display $DISPLAY with monitors $size, prefix $WINEPREFIX, program $QRV_ARCH"
 }
 
 xdpyinfo_ok() { xdpyinfo >/dev/null 2>&1; }
@@ -90,7 +89,16 @@ e2e_end() {
   [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
   [ -n "$E2E_XVFB_PID" ] && kill "$E2E_XVFB_PID" 2>/dev/null || true
   [ -n "${MON_X_PID:-}" ] && kill "$MON_X_PID" 2>/dev/null || true
+  local failed=0
+  [ -n "$E2E_DIR" ] && [ -s "$E2E_DIR/failed" ] && failed=1
+  if [ -n "$SCREENS" ] && [ -n "$(ls -A "$SCREENS" 2>/dev/null)" ]; then
+    mkdir -p "$SCREENS_OUT" && cp "$SCREENS"/*.png "$SCREENS_OUT/" 2>/dev/null || true
+  fi
   [ -n "$E2E_DIR" ] && [ -z "${E2E_KEEP:-}" ] && rm -rf "$E2E_DIR"
+  if [ "$failed" = 1 ]; then
+    echo "[$E2E_NAME] FAIL: a check failed inside a subshell or a wait (see above)" >&2
+    exit 1
+  fi
   return 0
 }
 
@@ -124,41 +132,56 @@ wait_exit() {
 
 window_named() { xdotool search --name "$1" >/dev/null 2>&1; }
 
-# shot NAME: screenshot of the whole display into dist/screens/NAME.png
+# shot NAME: screenshot of the whole display into $SCREENS/NAME.png; prints
+# the file. The file is removed first, so a failed capture never leaves an
+# older picture to be measured.
 shot() {
-  import -window root "$SCREENS/$1.png"
+  rm -f "$SCREENS/$1.png"
+  import -window root "$SCREENS/$1.png" || fail "screenshot $1 failed"
+  [ -s "$SCREENS/$1.png" ] || fail "screenshot $1 is empty"
   echo "$SCREENS/$1.png"
 }
 
 # pixel FILE X Y: prints "R G B" (0-255) of one pixel.
 pixel() {
+  [ -s "$1" ] || fail "no picture $1"
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r)] %[fx:int(255*p{$2,$3}.g)] %[fx:int(255*p{$2,$3}.b)]" info:
 }
 
 # region_mean FILE WxH+X+Y: mean brightness 0-255 of a rectangle.
 region_mean() {
-  convert "$1" -crop "$2" +repage -colorspace Gray -format "%[fx:int(255*mean)]" info:
+  local m
+  m=$(convert "$1" -crop "$2" +repage -colorspace Gray -format "%[fx:int(255*mean)]" info:) &&
+    [[ "$m" =~ ^[0-9]+$ ]] || fail "cannot measure $2 of $1"
+  echo "$m"
 }
 
 # region_metric METRIC A B WxH+X+Y: compares two pictures inside a rectangle;
 # prints the count of differing pixels (AE) or the normalised error (RMSE, 0-1).
+# Any error of the measuring tools (a missing or broken picture, a crop
+# outside it) fails the test: a comparison that did not happen proves nothing.
 region_metric() {
-  convert "$2" -crop "$4" +repage "$E2E_DIR/crop_a.png"
-  convert "$3" -crop "$4" +repage "$E2E_DIR/crop_b.png"
-  local out
-  out=$(compare -metric "$1" "$E2E_DIR/crop_a.png" "$E2E_DIR/crop_b.png" null: 2>&1 || true)
-  if [ "$1" = RMSE ]; then echo "$out" | sed -E 's/.*\(([0-9.e-]+)\).*/\1/'; else echo "${out%% *}"; fi
+  [ -s "$2" ] && [ -s "$3" ] || fail "region_metric: missing picture ($2, $3)"
+  convert "$2" -crop "$4" +repage "$E2E_DIR/crop_a.png" || fail "cannot crop $4 of $2"
+  convert "$3" -crop "$4" +repage "$E2E_DIR/crop_b.png" || fail "cannot crop $4 of $3"
+  local out rc=0
+  out=$(compare -metric "$1" "$E2E_DIR/crop_a.png" "$E2E_DIR/crop_b.png" null: 2>&1) || rc=$?
+  # compare exits 0 (alike) or 1 (different); anything else is an error.
+  [ "$rc" -le 1 ] || fail "compare failed ($rc): $out"
+  if [ "$1" = RMSE ]; then out=$(echo "$out" | sed -E 's/.*\(([0-9.e-]+)\).*/\1/'); else out="${out%% *}"; fi
+  [[ "$out" =~ ^[0-9.e+-]+$ ]] || fail "compare gave no number: '$out'"
+  echo "$out"
 }
 
 # region_differs A B WxH+X+Y: true when the two shots differ inside the rectangle.
 region_differs() {
-  local d; d=$(region_metric AE "$1" "$2" "$3")
-  [ "${d%.*}" -gt 0 ] 2>/dev/null
+  local d; d=$(region_metric AE "$1" "$2" "$3") || fail "comparison of $1 and $2 failed"
+  awk -v d="$d" 'BEGIN { exit !(d > 0) }'
 }
 
 # rmse_below / rmse_above A B WxH+X+Y LIMIT
-rmse_below() { local d; d=$(region_metric RMSE "$1" "$2" "$3"); echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d < l) }'; }
-rmse_above() { local d; d=$(region_metric RMSE "$1" "$2" "$3"); echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d > l) }'; }
+rmse_below() { local d; d=$(region_metric RMSE "$1" "$2" "$3") || fail "comparison of $1 and $2 failed"; echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d < l) }'; }
+rmse_above() { local d; d=$(region_metric RMSE "$1" "$2" "$3") || fail "comparison of $1 and $2 failed"; echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d > l) }'; }
 
 # reg_value KEY NAME: the data of a registry value, or nothing.
 reg_value() {
@@ -179,9 +202,21 @@ session_activation() {
   echo "${v:-$(profile_activation)}"
 }
 
+# background_margin FILE: the screen's bottom margin (below the movie frame,
+# clear of the title) shows the built-in background picture.
+background_margin() {
+  local ref="$E2E_DIR/background_1024x768.png"
+  [ -s "$ref" ] || convert "$E2E_ROOT/src/win/res/background.png" -resize '1024x768!' "$ref" || fail "no reference picture"
+  rmse_below "$1" "$ref" 1024x60+0+705 0.03 >/dev/null
+}
+
 # placed: loading has ended on a 1024x768 screen, so the cursor stands at the
 # movie frame's corner plus 10 (45,129).
 placed() { eval "$(xdotool getmouselocation --shell)"; [ "$X" = 45 ] && [ "$Y" = 129 ]; }
+# still_loading WHAT: fails the test unless the program runs and has not yet
+# placed the cursor, so that a key, a click or a picture said to come
+# "during loading" really did.
+still_loading() { app_running && ! placed || fail "loading had already ended before $1"; }
 
 SETTINGS_KEY='HKCU\Quorvane\VMSRC16\Settings'
 

@@ -59,9 +59,12 @@ convert "$E2E_ROOT/src/win/res/background.png" -crop "$crop" +repage -resize "${
 convert "$E2E_ROOT/src/win/res/background.png" -resize "${MON_SW}x${MON_SH}!" "$E2E_DIR/second_stretched.png"
 # compare_at EXPECTED SHOT GEOMETRY LIMIT: the shot's rectangle against the whole expected picture.
 compare_at() {
-  convert "$2" -crop "$3" +repage "$E2E_DIR/cut.png"
-  local d
-  d=$(compare -metric RMSE "$1" "$E2E_DIR/cut.png" null: 2>&1 | sed -E 's/.*\(([0-9.e-]+)\).*/\1/' || true)
+  convert "$2" -crop "$3" +repage "$E2E_DIR/cut.png" || fail "cannot crop $3 of $2"
+  local out rc=0 d
+  out=$(compare -metric RMSE "$1" "$E2E_DIR/cut.png" null: 2>&1) || rc=$?
+  [ "$rc" -le 1 ] || fail "compare failed ($rc): $out"
+  d=$(echo "$out" | sed -E 's/.*\(([0-9.e-]+)\).*/\1/')
+  [[ "$d" =~ ^[0-9.e+-]+$ ]] || fail "compare gave no number: '$out'"
   echo "$d"; awk -v d="$d" -v l="$4" 'BEGIN { exit !(d < l) }'
 }
 
@@ -70,6 +73,8 @@ start_app /s
 wait_until 90 window_named QrvSaver2006 || fail "the screensaver window did not appear"
 sleep 0.5
 shot "${NAME}_loading" >/dev/null
+still_loading_here() { app_running && ! placed_here || fail "loading had already ended before $1"; }
+still_loading_here "the picture of the loading screens"
 [ "$(region_mean "$SCREENS/${NAME}_loading.png" "$second")" -le 2 ] || fail "the second monitor is not black while loading ($SCREENS/${NAME}_loading.png)"
 xdotool mousemove $((PX + 600)) $((PY + 10))
 wait_until 30 placed_here || fail "loading did not end (cursor not at $corner_x,$corner_y)"
@@ -113,7 +118,7 @@ eval "$(xdotool getmouselocation --shell)"
 log "a click on the second monitor ends the run, cursor at the primary's centre: ok"
 
 # The desktop picture: each monitor gets what PaintDesktop draws into its own
-# window (under Wine, the desktop colour; see test_wallpaper.sh).
+# window (under Wine, the desktop colour; see test_desktop_colour_fallback.sh).
 wine reg add 'HKCU\Control Panel\Colors' /v Background /t REG_SZ /d '0 128 0' /f >/dev/null 2>&1
 settings 1
 start_app /s

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every tests/e2e/test_*.sh in turn; prints one line per script and a
-# summary line "e2e (ARCH): N passed, N failed".
+# summary line "e2e (ARCH): N passed, N failed, 0 skipped". A filter
+# (E2E_ONLY) that matches no script is a failure, not an empty success.
 set -u
 here="$(cd "$(dirname "$0")" && pwd)"
 # Each script's output goes to build/e2e-logs/ of this checkout, so runs in
@@ -19,5 +20,9 @@ for t in "$here"/test_*.sh; do
   fi
 done
 . "$here/../../scripts/wine_env.sh"
-echo "e2e ($QRV_ARCH): $pass passed, $failed failed"
+if [ $((pass + failed)) = 0 ]; then
+  echo "e2e FAIL: no script matched${E2E_ONLY:+ E2E_ONLY='$E2E_ONLY'}"
+  failed=1
+fi
+echo "e2e ($QRV_ARCH): $pass passed, $failed failed, 0 skipped"
 [ "$failed" = 0 ]

@@ -12,11 +12,13 @@ cp "$HELPERS/download_host.exe" "$E2E_DIR/app/"
 DATA="$E2E_DIR/app/QR06V2XLM"
 form_open() { xdotool search --name '^Visualisations$' >/dev/null 2>&1; }
 form_closed() { ! form_open; }
+form_shown() { xdotool search --onlyvisible --name '^Visualisations$' >/dev/null 2>&1; }
+question_gone() { ! xdotool search --onlyvisible --name '^Download Visualisations$' >/dev/null 2>&1; }
 start_form() {
   (cd "$E2E_DIR/app" && exec "$QRV_WINE" "$E2E_DIR/app/download_host.exe" --form >"$E2E_DIR/form.log" 2>&1) &
   FORM_PID=$!; E2E_PIDS+=("$FORM_PID")
   wait_until 30 form_open || fail "form did not open"
-  sleep 0.5
+  wait_until 10 form_shown || fail "form never shown"
   eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name '^Visualisations$' | head -1)")"
   FX=$X; FY=$Y   # the client area starts at the window's corner (no window manager)
 }
@@ -56,7 +58,7 @@ click_at 152 297
 click_at 305 298
 wait_until 30 watched "msgbox Visualisation already downloaded, do you want to replace it?" ||
   fail "no replace question (code not picked up from the clipboard?)"
-sleep 1
+wait_until 10 question_gone || fail "the replace question was not answered"
 form_open || fail "form closed after No"
 shot code_form_after_no
 [ "$(stat -c %Y.%s "$DATA/tunnel.vsi")" = "$before" ] || fail "file changed after No"

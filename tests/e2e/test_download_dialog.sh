@@ -68,6 +68,8 @@ cmp -s "$DATA/portal.vsi" "$old" || fail "portal page replaced the file"
 # movie, then ends in the error message).
 start_download "$SITE_URL/t/nolength" "$win_data\\nolen.vsi" "QrvSaver2006 site" NOLEN
 wait_until 60 watched "msgbox " || fail "no result for the unknown length"
+watched "msgbox An error has ocurred in the visualisation download, please try later." ||
+  fail "not the error message for a body without a movie: $(grep -m1 msgbox "$E2E_DIR/watch.log")"
 grep -q ' percent 0%' "$E2E_DIR/watch.log" || fail "percent label not 0%"
 if grep -E ' (percent [1-9]|elapsed [0-9]+:|rate [0-9.,]+ Kbps)' "$E2E_DIR/watch.log"; then fail "labels moved without a length"; fi
 xdotool key Return

@@ -58,7 +58,7 @@ xdotool mousemove 600 10
 wait_until 30 placed || fail "the installed program did not finish loading"
 sleep 1
 shot installed_run >/dev/null
-[ "$(region_mean "$SCREENS/installed_run.png" 1024x768+0+0)" -ge 12 ] || fail "nothing on screen ($SCREENS/installed_run.png)"
+background_margin "$SCREENS/installed_run.png" || fail "the background picture is not on screen ($SCREENS/installed_run.png)"
 xdotool mousemove 300 300 click 1
 wait_exit 15 || fail "a click did not end the installed program"
 [ "$(reg_value "$SETTINGS_KEY" InsKo)" = regkoinic ] || fail "the installed program wrote no settings"
@@ -87,8 +87,13 @@ wine reg query "$UNINST" >/dev/null 2>&1 && fail "the uninstall entry is still t
 [ "$(reg_value "$SETTINGS_KEY" FileID)" = Downloaded ] || fail "the user's settings key went"
 left=$(find "$WINEPREFIX/drive_c" -iname '*qrvsaver2006*' -o -iname 'QR06V2XLM' | grep -v '/Temp/' || true)
 [ -z "$left" ] || fail "files left behind: $left"
-wine reg export 'HKCU\Software' "$E2E_DIR/software.reg" /y >/dev/null 2>&1 || true
-grep -qi 'qrvsaver2006' "$E2E_DIR/software.reg" && fail "registry entries left under HKCU\\Software: $(grep -i qrvsaver2006 "$E2E_DIR/software.reg" | head -3)"
+# The export is in UTF-16: read as text, and it must hold the exported tree,
+# or the search below would find nothing in anything.
+wine reg export 'HKCU\Software' "$E2E_DIR/software.reg" /y >/dev/null 2>&1 || fail "reg export of HKCU\\Software failed"
+iconv -f UTF-16 -t UTF-8 "$E2E_DIR/software.reg" >"$E2E_DIR/software.txt" || fail "the registry export is not UTF-16 text"
+grep -q '^\[HKEY_CURRENT_USER\\Software\\Wine' "$E2E_DIR/software.txt" ||
+  fail "the registry export holds no HKCU\\Software tree: $(head -c 300 "$E2E_DIR/software.txt")"
+grep -qi 'qrvsaver2006' "$E2E_DIR/software.txt" && fail "registry entries left under HKCU\\Software: $(grep -i qrvsaver2006 "$E2E_DIR/software.txt" | head -3)"
 log "silent uninstall: nothing left but the settings key, previous screensaver back: ok"
 
 # For every user (Wine's user is an administrator, so no prompt): the system

@@ -18,7 +18,9 @@ log "keys: ok"
 start_app /s
 wait_until 90 window_named QrvSaver2006 || fail "no window (second run)"
 sleep 0.8
-shot keys_click_loading >/dev/null
+cover=$(shot keys_click_loading)
+[ "$(region_mean "$cover" 1024x768+0+0)" -le 6 ] || fail "no black loading cover to click on ($cover)"
+still_loading "the click"
 xdotool mousemove 500 400 click 1
 wait_exit 15 || fail "a click on the loading cover did not end the run"
 eval "$(xdotool getmouselocation --shell)"

@@ -16,6 +16,7 @@ start_app /s
 wait_until 90 window_named QrvSaver2006 || fail "no window"
 sleep 0.6
 a=$(shot movies_loading_1); sleep 0.35; b=$(shot movies_loading_2)
+still_loading "the second picture of the loader"
 region_differs "$a" "$b" 113x43+16+16 || fail "the loader does not move ($a, $b)"
 [ "$(region_mean "$a" 800x600+200+150)" -le 3 ] || fail "the cover is not black outside the loader"
 log "loader moves on the black cover: ok"

@@ -15,13 +15,20 @@ mci_commands() {
 # line_of TEXT: the number of the first command equal to TEXT, or nothing.
 line_of() { mci_commands | grep -nxF -- "$1" | head -1 | cut -d: -f1; }
 command_sent() { [ -n "$(line_of "$1")" ]; }
+# polled_since PLAY_COMMAND N: the music watch asked for the position at least
+# N times since the play command went out.
+polled_since() {
+  local p; p=$(line_of "$1")
+  [ -n "$p" ] && [ "$(mci_commands | tail -n +"$p" | grep -cE '^status .* position$')" -ge "$2" ]
+}
 
 # run_until_playing NAME PLAY_COMMAND: /s with the MCI traced, until the play
 # command went out; then a few polls of the music, and a click.
 run_until_playing() {
   WINEDEBUG=+mci start_app /s
   wait_until 30 command_sent "$2" || { mci_commands | tail -5 >&2; fail "$1: '$2' was never sent"; }
-  sleep 2  # three rounds of the 600 ms music watch
+  # Three rounds of the 600 ms music watch.
+  wait_until 15 polled_since "$2" 3 || fail "$1: the music was not watched three times after '$2'"
   app_running || fail "$1: the program ended by itself while the music played"
   shot "$1" >/dev/null
   xdotool mousemove 300 300 click 1

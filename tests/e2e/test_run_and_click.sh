@@ -15,10 +15,11 @@ WINEDEBUG=+reg start_app /s
 wait_until 90 window_named QrvSaver2006 || fail "the screensaver window did not appear"
 sleep 0.3
 cover=$(shot run_cover)
+still_loading "the picture of the cover"
 [ "$(region_mean "$cover" 1024x768+0+0)" -le 6 ] || fail "the loading cover is not black ($cover)"
 
 # Loading ends after five 800 ms steps; the background then fills the screen.
-loaded() { shot run_loaded >/dev/null; [ "$(region_mean "$SCREENS/run_loaded.png" 1024x768+0+0)" -ge 12 ]; }
+loaded() { background_margin "$(shot run_loaded)"; }
 wait_until 30 loaded || fail "the background never showed ($SCREENS/run_loaded.png)"
 log "cover then background: ok"
 

@@ -196,26 +196,50 @@ TEST_F(DesktopCapture, LeavesTheUsersClipboardAlone) {
   EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
 }
 
+// How many more GDI objects this process can make now: 1x1 bitmaps are made
+// until the table refuses one, then deleted again.
+static size_t FreeGdiSlots(size_t limit) {
+  std::vector<HGDIOBJ> made;
+  while (made.size() < limit) {
+    HBITMAP b = CreateBitmap(1, 1, 1, 1, nullptr);
+    if (!b) break;
+    made.push_back(b);
+  }
+  for (HGDIOBJ o : made) DeleteObject(o);
+  return made.size();
+}
+
 TEST_F(DesktopCapture, ReleasesEveryGdiObjectItMakes) {
   TestWindow win(16, 16, {8, 8, kTopLeft});
   ASSERT_NE(win.hwnd(), nullptr);
   // Fill the process's GDI handle table (Windows' quota or Wine's table)
   // up to a small headroom: a capture that keeps even one object then runs
   // out of handles long before the loop ends. GetGuiResources would be the
-  // direct measure, but Wine answers 0.
+  // direct measure, but Wine answers 0; so the free places in the table are
+  // counted before and after instead.
   const size_t kHeadroom = 200;
   std::vector<HGDIOBJ> filler;
   filler.reserve(70000);
+  bool full = false;
   while (filler.size() < 200000) {
     HBITMAP b = CreateBitmap(1, 1, 1, 1, nullptr);
-    if (!b) break;
+    if (!b) {
+      full = true;
+      break;
+    }
     filler.push_back(b);
   }
+  ASSERT_TRUE(full) << "the GDI table never filled up (" << filler.size() << " objects made)";
   ASSERT_GT(filler.size(), kHeadroom);
   for (size_t i = 0; i < kHeadroom; ++i) {
     DeleteObject(filler.back());
     filler.pop_back();
   }
+  // One capture first: the system makes a few objects of its own the first
+  // time (the desktop colour's brush, the screen's DC) and keeps them.
+  if (HBITMAP b = CopyEntirePicture(win.hwnd())) DeleteObject(b);
+  (void)CaptureDesktopInto(win.hwnd());
+  const size_t free_before = FreeGdiSlots(kHeadroom * 2);
   const DWORD gdi_before = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
   int failed_copies = 0, failed_captures = 0;
   for (int i = 0; i < 1000; ++i) {
@@ -224,7 +248,13 @@ TEST_F(DesktopCapture, ReleasesEveryGdiObjectItMakes) {
     if (CaptureDesktopInto(win.hwnd()).empty()) ++failed_captures;
   }
   const DWORD gdi_after = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const size_t free_after = FreeGdiSlots(kHeadroom * 2);
   for (HGDIOBJ o : filler) DeleteObject(o);
+  // The table was full but for the headroom (a few places may have gone to
+  // objects the system keeps for the window).
+  EXPECT_GT(free_before, kHeadroom / 2);
+  EXPECT_LE(free_before, kHeadroom);
+  EXPECT_EQ(free_after, free_before) << "the captures kept GDI objects";
   EXPECT_EQ(failed_copies, 0);
   EXPECT_EQ(failed_captures, 0);
   EXPECT_EQ(gdi_after, gdi_before);

@@ -13,22 +13,22 @@ if [ -z "${DISPLAY:-}" ]; then
   flock 9
   n=$(cat "$state/display" 2>/dev/null || true)
   if [ -z "$n" ] || ! DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+    # The server picks a free display number itself and writes it to fd 3.
     n=""
-    for i in $(seq 150 250); do
-      [ -e "/tmp/.X11-unix/X$i" ] || [ -e "/tmp/.X$i-lock" ] && continue
-      setsid Xvfb ":$i" -screen 0 1024x768x24 -nolisten tcp -terminate 30 \
-        </dev/null >"$state/xvfb.log" 2>&1 9>&- &
-      tries=0
-      while [ $tries -lt 50 ] && ! DISPLAY=":$i" xdpyinfo >/dev/null 2>&1; do
-        sleep 0.1
-        tries=$((tries + 1))
-      done
-      if DISPLAY=":$i" xdpyinfo >/dev/null 2>&1; then
+    : >"$state/displayfd"
+    setsid Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -terminate 30 \
+      </dev/null 3>"$state/displayfd" >"$state/xvfb.log" 2>&1 9>&- &
+    tries=0
+    while [ $tries -lt 100 ]; do
+      i=$(tr -dc 0-9 <"$state/displayfd")
+      if [ -n "$i" ] && DISPLAY=":$i" xdpyinfo >/dev/null 2>&1; then
         n=$i
         break
       fi
-      kill $! 2>/dev/null
+      sleep 0.1
+      tries=$((tries + 1))
     done
+    [ -n "$n" ] || kill $! 2>/dev/null
     [ -n "$n" ] || { echo "wine_with_display: no X display could be started" >&2; exit 1; }
     echo "$n" >"$state/display"
   fi
