@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds, and runs the three test layers: native unit tests (with the
-# content checks), the cross-built tests under Wine, and the end-to-end runs
+# Sets up, builds, and runs the test layers: native unit tests (with the
+# content checks), the Linux hack's runs under XScreenSaver, the cross-built tests under Wine, and the end-to-end runs
 # of the real screensaver under Wine and Xvfb. The last lines are the total,
 # "N passed, N failed, N skipped", and what could not be run on this machine.
 set -uo pipefail
@@ -90,6 +90,13 @@ if out=$(bash tests/content/render_songs.sh 2>&1); then
 else
   tally 0 1; echo "$out" | tail -15; echo "songs render: 0 passed, 1 failed, 0 skipped"
 fi
+
+# The Linux hack: its package under the real XScreenSaver daemon, and in a
+# given window, on Xvfb.
+echo "== x11 (the Linux hack, native) =="
+out=$(bash tests/x11/run_all.sh 2>&1); echo "$out" | tail -30
+# shellcheck disable=SC2046
+tally $(layer_counts "$out" x11)
 
 # The Windows layer runs on every program this machine can execute: both
 # where 32-bit code runs, the 64-bit one alone where it does not (or when
