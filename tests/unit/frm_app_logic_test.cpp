@@ -98,6 +98,10 @@ class RecordingHost : public FrmAppHost {
   }
   void StopLoadTimer() override { Log("TimerLoad off"); }
   void ExitProgram() override { Log("exit"); }
+  PowerState ReadPowerState() override { return power; }
+  void ApplyDrawLimits(const DrawLimits& l) override { limits.push_back(l); }
+  PowerState power;
+  std::vector<DrawLimits> limits;  // every change asked for, in order
 
   static std::string Name(MovieLayer l) {
     return l == MovieLayer::FlashLoad ? "FlashLoad" : l == MovieLayer::Movie ? "Movie" : "MovTitle";
@@ -299,4 +303,39 @@ TEST(FrmAppLogic, TheRunPutsBackTheActivationItFound) {
   logic.Form_Unload();
   EXPECT_FALSE(host.Logged("activation on"));
   EXPECT_FALSE(host.screen_save_active);
+}
+
+// On battery, with the battery saver on, or in a remote session, the movies
+// draw at most 15 frames a second at a lower resolution; on mains power in a
+// local session they run free. The state is read at load and whenever the
+// system says it changed.
+TEST(FrmAppLogic, PowerAndSessionSetTheDrawLimits) {
+  const DrawLimits free_run{0, 1}, saving{15, 0.25};
+  const struct {
+    const char* name;
+    PowerState state;
+    DrawLimits want;
+  } cases[] = {
+      {"mains, local", {false, false, false}, free_run},
+      {"battery", {true, false, false}, saving},
+      {"battery saver on mains", {false, true, false}, saving},
+      {"remote session", {false, false, true}, saving},
+      {"battery, saver and remote", {true, true, true}, saving},
+  };
+  for (const auto& c : cases) {
+    RecordingHost host;
+    host.power = c.state;
+    FrmAppLogic logic(host);
+    logic.Form_Load();
+    ASSERT_EQ(host.limits.size(), 1u) << c.name;
+    EXPECT_EQ(host.limits.back(), c.want) << c.name;
+
+    // Back on mains in a local session: full rate again; and the other way.
+    host.power = PowerState{};
+    logic.PowerChanged();
+    EXPECT_EQ(host.limits.back(), free_run) << c.name;
+    host.power = c.state;
+    logic.PowerChanged();
+    EXPECT_EQ(host.limits.back(), c.want) << c.name;
+  }
 }

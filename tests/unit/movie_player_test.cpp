@@ -295,3 +295,40 @@ TEST(Upscale2x, VectorAndScalarAgreeAndKeepSourcePixels) {
   Upscale2xScalar(two, 2, 1, out, 4, 1);
   EXPECT_EQ(out[1], 0xFF808080u);
 }
+
+// Limits from outside (battery power): at most 15 frame changes a second
+// while the movie keeps its pace, renders at a quarter of the resolution;
+// lifting them gives every frame at full resolution again.
+TEST(MoviePlayer, DrawLimitsCapTheFrameRateAndTheResolution) {
+  PatientPlayer p;
+  p.SetPlacement(0, 0, 40, 40);
+  ASSERT_TRUE(p.LoadMovieData(BoxMovie(10, 10, 30, 90)));
+  p.SetDrawLimits(15, 0.25);
+  p.Play();
+  p.Advance(0);
+  std::vector<size_t> frames;
+  double now = 0;
+  for (int i = 0; i < 4; ++i) {
+    now = p.NextFrameDueMs(now);
+    ASSERT_TRUE(p.Advance(now));
+    frames.push_back(p.CurrentFrame());
+  }
+  EXPECT_NEAR(now, 4 * 1000.0 / 15, 1e-6);
+  EXPECT_EQ(frames, (std::vector<size_t>{2, 4, 6, 8}));
+  const LayerPicture quarter = p.Picture();
+  ASSERT_NE(quarter.pixels, nullptr);
+  EXPECT_EQ(p.RenderScale(), 0.25);
+  // Doubled twice, the box fills the picture to its last pixel.
+  EXPECT_EQ(quarter.pixels[40 * 40 - 1], 0xFFFFFFFFu);
+  EXPECT_EQ(quarter.pixels[20 * 40 + 20], 0xFFFFFFFFu);
+
+  const uint64_t before = p.Revision();
+  p.SetDrawLimits(0, 1);
+  EXPECT_GT(p.Revision(), before) << "the layer is drawn again at full resolution";
+  const double next = p.NextFrameDueMs(now);
+  EXPECT_NEAR(next - now, 1000.0 / 30, 1e-6);
+  ASSERT_TRUE(p.Advance(next));
+  EXPECT_EQ(p.CurrentFrame(), 9u);
+  ASSERT_NE(p.Picture().pixels, nullptr);
+  EXPECT_EQ(p.RenderScale(), 1);
+}

@@ -60,7 +60,7 @@ bool FrameClock::Advance(double now_ms) {
 double FrameClock::NextDueMs(double now_ms) const {
   if (!playing_) return std::numeric_limits<double>::infinity();
   if (!anchored_ || now_ms < anchor_ms_) return now_ms;
-  const double frame_ms = 1000.0 / fps_;
+  const double frame_ms = 1000.0 / (max_fps_ > 0 && max_fps_ < fps_ ? max_fps_ : fps_);
   const double steps = std::floor((now_ms - anchor_ms_) / frame_ms + 1e-7);
   return std::max(now_ms, anchor_ms_ + (steps + 1) * frame_ms);
 }

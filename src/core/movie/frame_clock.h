@@ -17,6 +17,10 @@ class FrameClock {
   void SetLoop(bool loop);
   bool Loop() const { return loop_; }
 
+  // At most this many frame changes a second (frames in between are
+  // skipped, the movie keeps its pace); 0 or less: every frame.
+  void SetMaxFps(double max_fps) { max_fps_ = max_fps; }
+
   // Moves to now_ms. Returns true when the frame changed.
   bool Advance(double now_ms);
   // When the next frame is due (at or after now_ms); +infinity when none is.
@@ -29,6 +33,7 @@ class FrameClock {
 
  private:
   double fps_ = 30;
+  double max_fps_ = 0;
   size_t total_frames_ = 1;
   size_t frame_ = 0;
   bool loop_ = true;

@@ -197,6 +197,15 @@ void MoviePlayer::SetBGColor(uint32_t rgb) {
   Touch();
 }
 
+void MoviePlayer::SetDrawLimits(double max_fps, double max_render_scale) {
+  clock_.SetMaxFps(max_fps);
+  max_render_scale = max_render_scale < 0.5 ? 0.25 : max_render_scale < 1 ? 0.5 : 1;
+  if (max_render_scale == max_render_scale_) return;
+  max_render_scale_ = max_render_scale;
+  rendered_ = false;  // drawn again at the new resolution
+  Touch();
+}
+
 void MoviePlayer::SetCostClock(std::function<double()> clock) {
   cost_clock_ = clock ? std::move(clock) : std::function<double()>(SteadyMs);
 }
@@ -268,13 +277,14 @@ bool MoviePlayer::RenderFrame(const PixelRect& content) {
   double scale = quality_scale_;
   const bool forced_half = uint64_t(w) * uint64_t(h) > kMaxRenderPixels;
   if (forced_half) scale = 0.5;
+  scale = std::min(scale, max_render_scale_);
   if (scale < 1 && uint64_t((w + 1) / 2) * uint64_t((h + 1) / 2) > kMaxRenderPixels) return false;
 
   MovieEngine& engine = *engine_;
   engine.frame = clock_.Frame();
   engine.w = w;
   engine.h = h;
-  engine.half = scale < 1;
+  engine.shrink = scale < 0.5 ? 4 : scale < 1 ? 2 : 1;
   const double started = cost_clock_();
   if (render_timeout_ms_ <= 0) {
     DrawHoldingRenderer(engine);
@@ -310,7 +320,8 @@ bool MoviePlayer::RenderFrame(const PixelRect& content) {
 
   // The Auto qualities follow the render cost: half resolution after two
   // renders over budget, full again after eight renders whose full-size cost
-  // (four times the pixels) would stay well inside the budget.
+  // (the cost per pixel times the full picture's pixels) would stay well
+  // inside the budget.
   const bool automatic = quality_ == RenderQuality::AutoHigh || quality_ == RenderQuality::AutoLow;
   if (automatic && !forced_half) {
     const double budget = 0.5 * 1000.0 / clock_.Fps();
@@ -321,7 +332,7 @@ bool MoviePlayer::RenderFrame(const PixelRect& content) {
         slow_renders_ = fast_renders_ = 0;
       }
     } else {
-      fast_renders_ = cost * 4 < budget * 0.5 ? fast_renders_ + 1 : 0;
+      fast_renders_ = cost / (scale * scale) < budget * 0.5 ? fast_renders_ + 1 : 0;
       if (fast_renders_ >= 8) {
         quality_scale_ = 1;
         slow_renders_ = fast_renders_ = 0;

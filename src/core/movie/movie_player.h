@@ -131,8 +131,12 @@ class MoviePlayer {
   // All members are for one thread (the window's); only the renderer itself
   // runs elsewhere.
   LayerPicture Picture();
-  // Resolution factor of the last render: 1 (full) or 0.5 (half).
+  // Resolution factor of the last render: 1 (full), 0.5 or 0.25.
   double RenderScale() const { return render_scale_; }
+  // Limits set from outside the movie (say, on battery power): at most
+  // max_fps frame changes a second (0: every frame), and renders at no more
+  // than max_render_scale of the full resolution (1, 0.5 or 0.25).
+  void SetDrawLimits(double max_fps, double max_render_scale);
   // Clock (milliseconds) used only to time renders for the Auto qualities.
   void SetCostClock(std::function<double()> clock);
   // Renders run on a worker thread, one at a time in the whole program. A
@@ -177,6 +181,7 @@ class MoviePlayer {
   uint64_t revision_ = 1;
 
   // Rendering.
+  double max_render_scale_ = 1;
   double quality_scale_ = 1;  // what the next render will use
   double render_scale_ = 1;   // what the last render used
   int slow_renders_ = 0, fast_renders_ = 0;

@@ -148,22 +148,29 @@ void DrawHoldingRenderer(MovieEngine& engine) {
 void MovieEngine::Draw() {
   drawn = false;
   try {
-    const int rw = half ? (w + 1) / 2 : w;
-    const int rh = half ? (h + 1) / 2 : h;
+    const int rw = (w + shrink - 1) / shrink;
+    const int rh = (h + shrink - 1) / shrink;
     const double reach = double(Extent(frame)) * std::max(double(rw) / double(movie_w), double(rh) / double(movie_h));
     if (!(reach <= kMaxRasterCoordinate)) return;
-    std::vector<uint32_t>& target = half ? render : output;
+    std::vector<uint32_t>& target = shrink > 1 ? render : output;
     target.resize(size_t(rw) * size_t(rh));
     rlottie::Surface surface(target.data(), size_t(rw), size_t(rh), size_t(rw) * 4);
     // The picture is already fitted to its rectangle, so the renderer stretches.
     animation->renderSync(frame, surface, /*keepAspectRatio=*/false);
-    if (half) {
+    if (shrink == 2) {
       output.resize(size_t(w) * size_t(h));
       Upscale2x(render.data(), rw, rh, output.data(), w, h);
+    } else if (shrink == 4) {
+      const int mw = (w + 1) / 2, mh = (h + 1) / 2;
+      middle.resize(size_t(mw) * size_t(mh));
+      Upscale2x(render.data(), rw, rh, middle.data(), mw, mh);
+      output.resize(size_t(w) * size_t(h));
+      Upscale2x(middle.data(), mw, mh, output.data(), w, h);
     }
     drawn = true;
   } catch (...) {
     std::vector<uint32_t>().swap(render);
+    std::vector<uint32_t>().swap(middle);
     std::vector<uint32_t>().swap(output);
   }
 }

@@ -26,13 +26,15 @@ struct MovieEngine {
   std::unique_ptr<rlottie::Animation> animation, probe;
   size_t movie_w = 0, movie_h = 0;
   std::vector<float> extents;     // per frame, in movie units; < 0 until measured
-  std::vector<uint32_t> render;   // what the renderer drew (maybe half size)
+  std::vector<uint32_t> render;   // what the renderer drew (maybe smaller)
+  std::vector<uint32_t> middle;   // a quarter-size render doubled once
   std::vector<uint32_t> output;   // the picture at content size
 
-  // One job: draw `frame` into a w x h picture, at half resolution if asked.
+  // One job: draw `frame` into a w x h picture, at 1/shrink of its
+  // resolution (shrink 1, 2 or 4), doubled back to w x h.
   size_t frame = 0;
   int w = 0, h = 0;
-  bool half = false;
+  int shrink = 1;
   bool drawn = false;  // the last job's picture is in output
 
   // How far from the origin (in movie units) anything frame f rasterizes

@@ -32,7 +32,10 @@ void FrmAppLogic::Form_Load() {
   host_.SetScreenSaveActive(false);
   host_.LoadMovie(MovieLayer::FlashLoad, host_.DataFolder() + "QrvLoad.is");
   host_.ShowCursor(false);
+  PowerChanged();
 }
+
+void FrmAppLogic::PowerChanged() { host_.ApplyDrawLimits(ChooseDrawLimits(host_.ReadPowerState())); }
 
 void FrmAppLogic::TimerLoad_Timer() {
   if (unloading_ || !loading_) return;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "saver/power_policy.h"
 #include "settings/settings_port.h"
 
 enum class MovieLayer { FlashLoad, Movie, MovTitle };
@@ -49,6 +50,11 @@ class FrmAppHost {
   virtual bool GetScreenSaveActive() = 0;
   virtual void SetScreenSaveActive(bool active) = 0;
   virtual void StopLoadTimer() = 0;
+  // The power source and the session as they are now; mains power and a
+  // local session when the host cannot tell.
+  virtual PowerState ReadPowerState() { return PowerState{}; }
+  // Limits every movie layer's frame rate and render resolution.
+  virtual void ApplyDrawLimits(const DrawLimits&) {}
   // Ends the process at once. A host used in tests may return.
   virtual void ExitProgram() = 0;
 };
@@ -77,6 +83,9 @@ class FrmAppLogic {
   void MouseMove();
   // The unload: runs its steps once, whoever asks first; later requests do nothing.
   void Form_Unload();
+  // The power source or the session may have changed (and at load): the
+  // movies get the limits that the state now calls for.
+  void PowerChanged();
 
   int16_t LoadStep() const { return load_step_; }
   bool Loading() const { return loading_; }

@@ -85,6 +85,11 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       Form_Resize();
       return 0;
+    case WM_POWERBROADCAST:
+      // Mains or battery, or the battery saver, changed (older systems say
+      // so with the power status; newer ones with a power setting).
+      if (wp == PBT_APMPOWERSTATUSCHANGE || wp == PBT_POWERSETTINGCHANGE) logic_.PowerChanged();
+      return TRUE;
     case WM_COMMAND:
       if (LOWORD(wp) == kTxtEndId && HIWORD(wp) == EN_CHANGE) logic_.Form_Unload();
       return 0;
@@ -278,4 +283,25 @@ void FrmApp::SetScreenSaveActive(bool active) {
   SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, active ? TRUE : FALSE, nullptr, SPIF_SENDWININICHANGE);
 }
 void FrmApp::StopLoadTimer() { KillTimer(hwnd(), kTimerLoad); }
+PowerState FrmApp::ReadPowerState() {
+  PowerState state;
+  SYSTEM_POWER_STATUS power{};
+  if (GetSystemPowerStatus(&power)) {
+    state.on_battery = power.ACLineStatus == 0;
+    state.battery_saver = (power.Reserved1 & 1) != 0;  // the system status flag
+  }
+  state.remote_session = GetSystemMetrics(SM_REMOTESESSION) != 0;
+  // Measurement switch: run as if on battery, where no battery can be had.
+  char flag[8];
+  if (GetEnvironmentVariableA("QRV_ASSUME_BATTERY", flag, sizeof flag) > 0 && flag[0] == '1') state.on_battery = true;
+  return state;
+}
+
+void FrmApp::ApplyDrawLimits(const DrawLimits& limits) {
+  for (size_t i = 0; i < compositor_.LayerCount(); ++i) {
+    compositor_.LayerAt(i).SetDrawLimits(limits.max_fps, limits.max_render_scale);
+  }
+  Animate();
+}
+
 void FrmApp::ExitProgram() { ExitProcess(0); }

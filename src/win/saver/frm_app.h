@@ -53,6 +53,8 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   bool GetScreenSaveActive() override;
   void SetScreenSaveActive(bool active) override;
   void StopLoadTimer() override;
+  PowerState ReadPowerState() override;
+  void ApplyDrawLimits(const DrawLimits& limits) override;
   void ExitProgram() override;
 
   void Form_Resize();
