@@ -20,8 +20,13 @@ Besides the static files of --site, /t/ routes misbehave on purpose:
     /t/drip              600 bytes in steps of 60, 100 ms apart (?nolength=1: unannounced)
     /t/slow/PATH         the file PATH (as /t/file/) in steps of 1 KiB, 50 ms apart
     /t/status/NNN        that status with a short text body (204 without)
-    /t/redirect          302 to /t/good.bin
-    /t/to-http           302 to the plain HTTP port's /t/good.bin
+    /t/redirect          302 to /t/good.bin (?hops=N: N redirects in a row;
+                         ?pad=N: the address carries N more characters)
+    /t/to-http           302 to the plain HTTP port's /t/good.bin (?pad=N as above)
+    /t/to-https          302 to the trusted HTTPS port's /t/good.bin, host localhost
+    /t/stall             ?head=S: waits S seconds before the headers; ?body=S:
+                         announces 1000 bytes, sends 10, waits S seconds, sends the rest
+    /t/trickle?n=N&every=MS   N bytes, one every MS milliseconds
     /t/bigheader         good body, a Content-Type and a header over 1024 bytes
     /t/html              200 with an HTML page (a captive portal's answer)
     /t/file/PATH         the bytes of the file PATH under --files (default: the site)
@@ -46,6 +51,11 @@ import time
 import urllib.parse
 
 SEEN = {}
+# Every size and wait that a request can ask for is bounded, so that no
+# request can make the server allocate or sleep without end.
+MAX_BODY = 64 * 1024 * 1024
+MAX_WAIT_S = 30.0
+MAX_PAD = 64 * 1024
 SEEN_LOCK = threading.Lock()
 PORTS = {}
 
@@ -60,7 +70,10 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     files = None
 
     def log_message(self, fmt, *args):
-        pass
+        # One line per request in the state folder's server.log: the port
+        # tells which listener (plain, trusted or untrusted TLS) answered.
+        sys.stderr.write("%d %s\n" % (self.server.server_address[1], (fmt % args)[:300]))
+        sys.stderr.flush()
 
     def send_head(self):
         return super().send_head()
@@ -94,9 +107,17 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.wfile.write(body)
             self.wfile.flush()
 
+    def number(self, q, name, default, top):
+        """The query's number NAME, within 0..top; the default when absent or not a number."""
+        try:
+            v = float(q.get(name, [default])[0])
+        except ValueError:
+            v = default
+        return max(0, min(top, v))
+
     def route(self, r, q):
         if r == "good.bin":
-            n = int(q.get("n", ["10000"])[0])
+            n = int(self.number(q, "n", 10000, MAX_BODY))
             body = pattern(n)
             return self.reply(200, body, len(body))
         if r == "nolength":
@@ -125,16 +146,46 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                 time.sleep(0.1)
             return None
         if r.startswith("status/"):
-            code = int(r[7:])
+            code = int(r[7:]) if r[7:].isdigit() and len(r) <= 10 else 0
+            if not 100 <= code <= 599:
+                return self.reply(400, b"bad status\n", 11, "text/plain")
             if code == 204:
                 return self.reply(204, b"", None)
             body = b"status %d\n" % code
             return self.reply(code, body, len(body), "text/plain")
+        pad = "x" * int(self.number(q, "pad", 0, MAX_PAD))
+        tag = q.get("tag", [""])[0][:64]
+        after = ("?tag=" + urllib.parse.quote(tag) if tag else "") + ("&pad=" + pad if pad else "")
+        if after.startswith("&"):
+            after = "?" + after[1:]
         if r == "redirect":
-            return self.reply(302, b"", 0, extra=[("Location", "/t/good.bin")])
-        if r == "to-http":
-            target = "http://127.0.0.1:%d/t/good.bin" % PORTS["http"]
+            hops = int(self.number(q, "hops", 1, 100))
+            target = "/t/redirect?hops=%d" % (hops - 1) if hops > 1 else "/t/good.bin" + after
             return self.reply(302, b"", 0, extra=[("Location", target)])
+        if r == "to-http":
+            target = "http://127.0.0.1:%d/t/good.bin%s" % (PORTS["http"], after)
+            return self.reply(302, b"", 0, extra=[("Location", target)])
+        if r == "to-https":
+            target = "https://localhost:%d/t/good.bin%s" % (PORTS["https"], after)
+            return self.reply(302, b"", 0, extra=[("Location", target)])
+        if r == "stall":
+            time.sleep(self.number(q, "head", 0, MAX_WAIT_S))
+            body = pattern(1000)
+            self.reply(200, body[:10], len(body))
+            time.sleep(self.number(q, "body", 0, MAX_WAIT_S))
+            self.wfile.write(body[10:])
+            self.wfile.flush()
+            return None
+        if r == "trickle":
+            n = int(self.number(q, "n", 100, 10000))
+            every = self.number(q, "every", 100, MAX_WAIT_S * 1000) / 1000.0
+            body = pattern(n)
+            self.reply(200, b"", n)
+            for k in range(n):
+                self.wfile.write(body[k:k + 1])
+                self.wfile.flush()
+                time.sleep(every)
+            return None
         if r == "bigheader":
             body = pattern(10000)
             return self.reply(200, body, len(body), "application/x-" + "q" * 1100,

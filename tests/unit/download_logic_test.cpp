@@ -48,6 +48,46 @@ TEST(AnalizarURL, DefaultPortsBySchemeAndExplicitPortsKept) {
   EXPECT_EQ(PuertoEfectivo("http", 65535), 65535);
 }
 
+TEST(Redirect, LocationsResolvedAgainstTheAnsweringAddress) {
+  struct Case {
+    bool secure;
+    const char* location;
+    bool valid, to_secure;
+    const char* host;
+    int port;
+    const char* path;
+  } cases[] = {
+      {true, "/t/good.bin?x=1", true, true, "site", 8443, "/t/good.bin?x=1"},
+      {true, "next.bin", true, true, "site", 8443, "/dir/next.bin"},
+      {false, "https://other:9443/a?b", true, true, "other", 9443, "/a?b"},
+      {true, "HTTP://127.0.0.1:81/x", true, false, "127.0.0.1", 81, "/x"},
+      {true, "http://evil/x", true, false, "evil", 80, "/x"},
+      {true, "//cdn/f#frag", true, true, "cdn", 443, "/f"},
+      {false, "https://h", true, true, "h", 443, "/"},
+      {false, "https://h?q", true, true, "h", 443, "/?q"},
+      {true, "ftp://h/x", false, false, "", 0, ""},
+      {true, "javascript:alert(1)", false, false, "", 0, ""},
+      {true, "https://user:pw@h/x", false, false, "", 0, ""},
+      {true, "https://h:99999/x", false, false, "", 0, ""},
+      {true, "https://h:/x", false, false, "", 0, ""},
+      {true, "https:///x", false, false, "", 0, ""},
+      {true, "   ", false, false, "", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.location);
+    const Destino d = ResolverRedireccion(c.secure, "site", 8443, "/dir/page?q=1", c.location);
+    EXPECT_EQ(d.valida, c.valid);
+    if (!c.valid) continue;
+    EXPECT_EQ(d.segura, c.to_secure);
+    EXPECT_EQ(d.Servidor, c.host);
+    EXPECT_EQ(d.Puerto, c.port);
+    EXPECT_EQ(d.Ruta, c.path);
+  }
+  // A long address is resolved whole.
+  const std::string pad(3000, 'x');
+  EXPECT_EQ(ResolverRedireccion(true, "site", 443, "/", "/t?p=" + pad).Ruta, "/t?p=" + pad);
+}
+
 TEST(ErrorTable, CodesTextsAndThreeDigitStatus) {
   EXPECT_STREQ(ErrorText(1), "URL incorrecta.");
   EXPECT_STREQ(ErrorText(2), "Error en InternetOpen.");

@@ -137,16 +137,27 @@ class Download : public ::testing::Test {
   static void SetUpTestSuite() {
     // The test prefix trusts the test CA: its certificate goes into the
     // current user's root store, where the chain engine looks for anchors.
+    // Whatever goes wrong is kept, so that every test says it instead of an
+    // https test passing or failing for a reason of its own.
+    ca_problem_.clear();
     const std::string der = ReadAll(ServerDir() + "\\ca.der");
-    if (der.empty()) return;
+    if (der.empty()) {
+      ca_problem_ = "the test CA's certificate (ca.der) is missing or empty";
+      return;
+    }
     HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, "Root");
-    if (!root) return;
-    CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
-                                     static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    if (!root) {
+      ca_problem_ = "the root store did not open, error " + std::to_string(GetLastError());
+      return;
+    }
+    if (!CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()),
+                                          static_cast<DWORD>(der.size()), CERT_STORE_ADD_REPLACE_EXISTING, nullptr))
+      ca_problem_ = "the test CA was not added to the root store, error " + std::to_string(GetLastError());
     CertCloseStore(root, 0);
   }
   void SetUp() override {
     ASSERT_FALSE(ServerDir().empty()) << "QRV_TEST_SERVER is not set: run through ctest";
+    ASSERT_EQ(ca_problem_, "");
     ports_ = ServerPorts();
     ASSERT_NE(ports_.http, 0) << "the test server is not running";
     folder_ = NewFolder();
@@ -167,9 +178,33 @@ class Download : public ::testing::Test {
   void ExpectNoTemporaryFile() const {
     for (const std::string& f : FilesIn(folder_)) EXPECT_EQ(f, "movie.vsi") << "left behind: " << f;
   }
+  // How many requests for path (as the client sent it) the server has seen.
+  int Seen(const std::string& path) const {
+    std::string escaped;
+    for (char c : path) {
+      if (c == '?' || c == '&' || c == '=' || c == '%') {
+        char hex[4];
+        std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+        escaped += hex;
+      } else {
+        escaped += c;
+      }
+    }
+    ClassDownload q;
+    Aim(q, "seen?path=" + escaped);
+    q.Descargar(1);
+    return q.HuboError() ? -1 : std::atoi(q.ContenidoDescargado().c_str());
+  }
+  // A tag unique to this run, so that the server's counts start at 0.
+  static std::string Tag() {
+    static int n = 0;
+    return std::to_string(GetCurrentProcessId()) + "x" + std::to_string(GetTickCount()) + "x" + std::to_string(++n);
+  }
+  static std::string ca_problem_;
   Ports ports_;
   std::string folder_, target_;
 };
+std::string Download::ca_problem_;
 
 const char kOld[] = "OLD VISUALISATION, KEEP ME";
 
@@ -525,16 +560,227 @@ TEST_F(Download, HttpsWithAnUntrustedCertificateFails) {
   ExpectNoTemporaryFile();
 }
 
+// The redirect reached the secure server (so TLS itself worked), and no
+// request ever went to the plain http address it pointed at: the refusal
+// came from the redirect check, not from some TLS failure. A long address
+// (2 KiB and more) is checked as well as a short one.
 TEST_F(Download, HttpsRedirectToPlainHttpIsRefused) {
-  WriteAll(target_, kOld);
-  ClassDownload d;
-  AimSecure(d, ports_.https, "to-http");
-  d.SetFichero(target_);
-  d.Descargar(1);
-  EXPECT_TRUE(d.HuboError());
-  EXPECT_EQ(d.StatusCode(), "005");
-  EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
-  ExpectNoTemporaryFile();
+  for (int pad : {0, 3000}) {
+    SCOPED_TRACE(pad);
+    WriteAll(target_, kOld);
+    const std::string tag = Tag();
+    const std::string query = "?tag=" + tag + (pad ? "&pad=" + std::to_string(pad) : "");
+    ClassDownload d;
+    AimSecure(d, ports_.https, "to-http" + query);
+    d.SetFichero(target_);
+    d.Descargar(1);
+    EXPECT_TRUE(d.HuboError());
+    EXPECT_EQ(d.StatusCode(), "005");
+    EXPECT_NE(d.Causa().find("https to plain http"), std::string::npos) << d.Causa();
+    EXPECT_EQ(Seen("/t/to-http" + query), 1);
+    EXPECT_EQ(Seen("/t/good.bin" + query), 0);
+    EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+    ExpectNoTemporaryFile();
+  }
+}
+
+// Redirects that may be followed are, within a limit; the ones that may not
+// end as an error that says why.
+TEST_F(Download, RedirectsAreFollowedWithinALimit) {
+  struct Case {
+    bool secure;
+    const char* route;
+    bool error;
+    const char* cause;
+  } cases[] = {
+      {false, "redirect?hops=5", false, ""},
+      {false, "redirect?hops=6", true, "more than 5 redirects"},
+      {false, "to-https", false, ""},  // from http to https is allowed
+      {true, "redirect?pad=3000", false, ""},
+      {true, "redirect?hops=3", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    WriteAll(target_, kOld);
+    ClassDownload d;
+    if (c.secure) {
+      AimSecure(d, ports_.https, c.route);
+    } else {
+      Aim(d, c.route);
+    }
+    d.SetFichero(target_);
+    d.Descargar(1);
+    EXPECT_EQ(d.HuboError(), c.error) << d.Causa();
+    EXPECT_EQ(d.Causa(), c.cause);
+    EXPECT_TRUE(SameBytes(ReadAll(target_), c.error ? std::string(kOld) : Pattern(10000)));
+    ExpectNoTemporaryFile();
+  }
+}
+
+// A server that stops answering, or answers a byte now and then, ends the
+// download by itself: the timeouts and the overall deadline. The target is
+// intact and the error says why.
+TEST_F(Download, StalledServersEndTheDownloadByThemselves) {
+  struct Case {
+    const char* route;
+    uint32_t timeout_ms, deadline_ms;
+    const char* code;
+    const char* cause;
+  } cases[] = {
+      {"stall?head=20", 1000, 60000, "005", "(WinINet error "},  // the error differs between systems
+      {"stall?body=20", 1000, 60000, "999", "did not answer in time"},
+      {"trickle?n=100&every=400", 5000, 2000, "999", "took longer than 2 s"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    for (bool to_file : {true, false}) {
+      SCOPED_TRACE(to_file);
+      WriteAll(target_, kOld);
+      ClassDownload d;
+      Aim(d, c.route);
+      if (to_file) d.SetFichero(target_);
+      d.SetTiempoEspera(c.timeout_ms);
+      d.SetPlazoTotal(c.deadline_ms);
+      const DWORD t0 = GetTickCount();
+      d.Descargar(1);
+      const DWORD took = GetTickCount() - t0;
+      EXPECT_TRUE(d.HuboError());
+      EXPECT_EQ(d.StatusCode(), c.code);
+      EXPECT_NE(d.Causa().find(c.cause), std::string::npos) << d.Causa();
+      EXPECT_LT(took, 8000u);
+      EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+      ExpectNoTemporaryFile();
+    }
+  }
+}
+
+// The download that Cancel stops, from a timer that runs while Descargar
+// waits, as a dialog's button would.
+ClassDownload* g_cancel_target = nullptr;
+DWORD g_cancel_tick = 0;
+void CALLBACK CancelTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  g_cancel_tick = GetTickCount();
+  if (g_cancel_target) g_cancel_target->Cancelar();
+}
+
+// Cancel wins at every stage: while the server has not answered yet, while
+// the body stalls, while it trickles, and after the whole body arrived but
+// before it replaced the target. Each time the answer comes within a second
+// and the old file stays.
+TEST_F(Download, CancelWinsAtEveryStageWithinASecond) {
+  struct Case {
+    const char* route;
+    bool in_check;  // cancel from the body check, after the last byte
+  } cases[] = {
+      {"stall?head=20", false},
+      {"stall?body=20", false},
+      {"trickle?n=100&every=400", false},
+      {"good.bin?n=10", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    WriteAll(target_, kOld);
+    ClassDownload d;
+    Aim(d, c.route);
+    d.SetFichero(target_);
+    d.SetBytesBloqueDescarga(3);
+    d.SetTiempoEspera(60000);
+    g_cancel_target = &d;
+    g_cancel_tick = 0;
+    if (c.in_check) {
+      d.SetComprobarFichero([&](const std::string&) {
+        d.Cancelar();
+        g_cancel_tick = GetTickCount();
+        return true;
+      });
+    } else {
+      SetTimer(nullptr, 0, 500, &CancelTimer);
+    }
+    d.Descargar(1);
+    const DWORD end = GetTickCount();
+    g_cancel_target = nullptr;
+    ASSERT_NE(g_cancel_tick, 0u) << "the cancel never ran";
+    EXPECT_LT(end - g_cancel_tick, 1000u);
+    EXPECT_TRUE(d.HuboError());
+    EXPECT_EQ(d.StatusCode(), "998");
+    EXPECT_TRUE(SameBytes(ReadAll(target_), kOld));
+    ExpectNoTemporaryFile();
+  }
+}
+
+// The byte limit holds on every block, in both modes, whether or not the
+// length was announced (or announced falsely).
+TEST_F(Download, ByteLimitStopsALongerBodyInBothModes) {
+  struct Case {
+    const char* route;
+    int64_t limit;
+    bool error;
+  } cases[] = {
+      {"good.bin?n=10000", 10000, false},
+      {"good.bin?n=10001", 10000, true},   // announced too long
+      {"nolength", 4999, true},            // no announcement
+      {"nolength", 5000, false},
+      {"shorter", 2999, true},             // announces 3000, sends 5000
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route + std::string(" ") + std::to_string(c.limit));
+    for (bool to_file : {true, false}) {
+      SCOPED_TRACE(to_file);
+      WriteAll(target_, kOld);
+      ClassDownload d;
+      Aim(d, c.route);
+      if (to_file) d.SetFichero(target_);
+      d.SetBytesBloqueDescarga(97);
+      d.SetLimiteBytes(c.limit);
+      d.Descargar(1);
+      EXPECT_EQ(d.HuboError(), c.error) << d.Causa();
+      if (c.error) {
+        EXPECT_EQ(d.StatusCode(), "999");
+        EXPECT_NE(d.Causa().find("longer than"), std::string::npos) << d.Causa();
+        EXPECT_LE(static_cast<int64_t>(d.ContenidoDescargado().size()), c.limit);
+      }
+      if (to_file) {
+        EXPECT_EQ(ReadAll(target_) == kOld, c.error);
+      }
+      ExpectNoTemporaryFile();
+    }
+  }
+}
+
+// A failure says why in one line: the status, the WinINet error, the
+// certificate.
+TEST_F(Download, FailuresCarryTheirCause) {
+  struct Case {
+    bool secure;
+    int port_kind;  // 0 http, 1 untrusted https, 2 nothing listening
+    const char* route;
+    const char* cause;
+  } cases[] = {
+      {false, 0, "status/404", "HTTP 404 Not Found"},
+      {true, 1, "good.bin", "certificate problem"},
+      {false, 2, "good.bin", "WinINet error 120"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.route);
+    ClassDownload d;
+    if (c.secure) {
+      AimSecure(d, ports_.untrusted, c.route);
+    } else {
+      Aim(d, c.route);
+      if (c.port_kind == 2) d.SetPuerto(1);
+    }
+    d.SetFichero(target_);
+    d.Descargar(1);
+    EXPECT_TRUE(d.HuboError());
+    EXPECT_NE(d.Causa().find(c.cause), std::string::npos) << d.Causa();
+  }
+  ClassDownload ok;
+  Aim(ok, "good.bin");
+  ok.SetFichero(target_);
+  ok.Descargar(1);
+  EXPECT_FALSE(ok.HuboError());
+  EXPECT_EQ(ok.Causa(), "");
 }
 
 }  // namespace

@@ -28,6 +28,68 @@ UrlParts AnalizarURL(const std::string& url) {
   return p;
 }
 
+Destino ResolverRedireccion(bool segura, const std::string& servidor, int32_t puerto, const std::string& ruta,
+                            const std::string& location) {
+  Destino d;
+  std::string loc = location;
+  while (!loc.empty() && (loc.back() == ' ' || loc.back() == '\t')) loc.pop_back();
+  const size_t first = loc.find_first_not_of(" \t");
+  loc = first == std::string::npos ? std::string() : loc.substr(first);
+  if (loc.empty()) return d;
+  std::string lower = loc.substr(0, std::min<size_t>(loc.size(), 8));
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  size_t authority = std::string::npos;
+  if (lower.rfind("http://", 0) == 0) {
+    d.segura = false;
+    authority = 7;
+  } else if (lower.rfind("https://", 0) == 0) {
+    d.segura = true;
+    authority = 8;
+  } else if (loc.rfind("//", 0) == 0) {
+    d.segura = segura;
+    authority = 2;
+  } else if (loc.find(':') != std::string::npos && loc.find(':') < loc.find_first_of("/?#")) {
+    return d;  // another scheme (ftp:, file:, javascript:)
+  }
+  if (authority == std::string::npos) {
+    // Same server: an absolute path, or one relative to this one's folder.
+    d.segura = segura;
+    d.Servidor = servidor;
+    d.Puerto = puerto;
+    if (loc[0] == '/') {
+      d.Ruta = loc;
+    } else {
+      const std::string path = ruta.substr(0, ruta.find('?'));
+      const size_t slash = path.rfind('/');
+      d.Ruta = (slash == std::string::npos ? std::string("/") : path.substr(0, slash + 1)) + loc;
+    }
+  } else {
+    const size_t end = loc.find_first_of("/?#", authority);
+    std::string host = loc.substr(authority, end == std::string::npos ? std::string::npos : end - authority);
+    if (host.find('@') != std::string::npos) return d;  // no user names in a redirect
+    d.Puerto = d.segura ? 443 : 80;
+    const size_t colon = host.rfind(':');
+    if (colon != std::string::npos && host.find(']') == std::string::npos) {
+      const std::string digits = host.substr(colon + 1);
+      if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+        return d;
+      const long port = std::stol(digits);
+      if (port < 1 || port > 65535) return d;
+      d.Puerto = static_cast<int32_t>(port);
+      host.resize(colon);
+    }
+    if (host.empty()) return d;
+    d.Servidor = host;
+    d.Ruta = end == std::string::npos ? std::string("/") : loc.substr(end);
+    if (d.Ruta[0] != '/') d.Ruta = "/" + d.Ruta;
+  }
+  // A fragment is never sent.
+  const size_t hash = d.Ruta.find('#');
+  if (hash != std::string::npos) d.Ruta.resize(hash);
+  d.valida = true;
+  return d;
+}
+
 int32_t PuertoEfectivo(const std::string& protocolo, int32_t puerto) {
   if (puerto != 0) return puerto;
   if (protocolo == "http") return 80;

@@ -16,6 +16,19 @@ struct UrlParts {
 };
 UrlParts AnalizarURL(const std::string& url);
 
+// Where a redirect leads: the address of its Location made absolute against
+// the address that answered. valida false when it is neither http nor https,
+// or its host or port cannot be read.
+struct Destino {
+  bool valida = false;
+  bool segura = false;  // https
+  std::string Servidor;
+  int32_t Puerto = 0;
+  std::string Ruta;  // "/..." with its query
+};
+Destino ResolverRedireccion(bool segura, const std::string& servidor, int32_t puerto, const std::string& ruta,
+                            const std::string& location);
+
 // The port that a Puerto of 0 stands for: 80 for http, 443 for https, 0 else.
 int32_t PuertoEfectivo(const std::string& protocolo, int32_t puerto);
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -56,8 +57,27 @@ class ClassDownload {
 
   // 0 = status and headers only; anything else also fetches the body.
   // Refused (nothing changes) while a download of this object is running.
+  // While WinINet waits (connect, send, read), the calling thread keeps its
+  // window messages moving, so the caller's Cancel button still works.
   void Descargar(const long& TipoAccion);
   bool Descargando() const { return running_; }
+  // Asks the running download to stop: it ends as cancelled (998) within a
+  // second, whatever stage it is in, and the target stays as it was. Meant
+  // for a handler that runs while Descargar waits.
+  void Cancelar() { cancelar_ = true; }
+
+  // Connect, send and receive timeouts of each WinINet call, in ms.
+  void SetTiempoEspera(uint32_t ms) { TiempoEspera_ = ms; }
+  // The whole download's deadline, in ms from its start: a server that
+  // sends a byte now and then still ends as an error.
+  void SetPlazoTotal(uint32_t ms) { PlazoTotal_ = ms; }
+  // The most bytes a body may have (-1: no limit of the caller's own); a
+  // longer body ends the download as an error at the block that passes it.
+  void SetLimiteBytes(int64_t bytes) { LimiteBytes_ = bytes; }
+
+  // One line on why the last download failed: the HTTP status, the WinINet
+  // error, the certificate problem, or the file problem. Empty after success.
+  const std::string& Causa() const { return Causa_; }
 
   const std::string& URL() const { return URL_; }
   void SetURL(const std::string& v);
@@ -114,7 +134,8 @@ class ClassDownload {
   void CerrarConexiones();
   void LimpiarCabeceras();
   static std::string CarpetaDeFichero(const std::string& fichero);
-  void DescargarCuerpo();
+  bool Parar() const;
+  void Fallar(int32_t code, const std::string& causa);
 
   std::string Protocolo;
   std::string Servidor;
@@ -145,6 +166,11 @@ class ClassDownload {
 
   ProgresoReceiver* receiver_ = nullptr;
   std::function<bool(const std::string&)> comprobar_;
-  bool cancelar_ = false;
+  std::atomic<bool> cancelar_{false};
   bool running_ = false;
+  uint32_t TiempoEspera_ = 30000;
+  uint32_t PlazoTotal_ = 15 * 60 * 1000;
+  int64_t LimiteBytes_ = -1;
+  DWORD inicio_ = 0;
+  std::string Causa_;
 };

@@ -194,24 +194,29 @@ void FrmDownload::EjecutarDescarga() {
   DownloadVis = std::make_unique<ClassDownload>();
   DownloadVis->SetReceiver(this);
   DownloadVis->SetComprobarFichero(&IsPlayableMovie);
+  DownloadVis->SetLimiteBytes(kMovieSizeLimit);
   DownloadVis->SetBytesBloqueDescarga(3);
   DownloadVis->SetURL(Module1::DownloadURL);
   DownloadVis->SetFichero(Module1::DownloadFile);
-  DownloadVis->Descargar(1);
+  // A Cancel pressed while the messages were still showing wins: no
+  // request goes out.
+  if (!Cancelado) DownloadVis->Descargar(1);
   UpdateWindow(hwnd());
-  const char* text;
+  std::string text;
   UINT icon;
-  if (!DownloadVis->HuboError()) {
-    text = "The visualisation has been successfully downloaded.";
-    icon = MB_ICONINFORMATION;
-  } else if (Cancelado) {
+  if (Cancelado) {
     text = "The download has been cancelled.";
     icon = MB_ICONERROR;
+  } else if (!DownloadVis->HuboError()) {
+    text = "The visualisation has been successfully downloaded.";
+    icon = MB_ICONINFORMATION;
   } else {
     text = "An error has ocurred in the visualisation download, please try later.";
+    // One line under the message says why.
+    if (!DownloadVis->Causa().empty()) text += "\n" + DownloadVis->Causa();
     icon = MB_ICONERROR;
   }
-  MessageBoxA(hwnd(), text, kTitle, MB_OK | icon);
+  MessageBoxA(hwnd(), text.c_str(), kTitle, MB_OK | icon);
   Module1::DownloadURL.clear();
   Module1::DownloadFile.clear();
   DownloadVis.reset();
@@ -219,7 +224,15 @@ void FrmDownload::EjecutarDescarga() {
   End(0);
 }
 
-void FrmDownload::Command1_Click() { Cancelado = true; }
+// Reaches the download at once, even while WinINet waits: Descargar keeps
+// the dialog's messages moving.
+void FrmDownload::Command1_Click() {
+  Cancelado = true;
+  if (DownloadVis && DownloadVis->Descargando()) {
+    DownloadVis->Cancelar();
+    SetWindowTextA(hwnd(), "Download Cancelled");
+  }
+}
 
 void FrmDownload::Form_Unload() {
   Module1::DownloadURL.clear();
@@ -235,8 +248,6 @@ void FrmDownload::Progreso(int64_t BytesTotales, int64_t BytesRecibidos, int16_t
   if (Cancelado) {
     Cancelar = true;
     SetWindowTextA(hwnd(), "Download Cancelled");
-  } else if (BytesRecibidos > kMovieSizeLimit) {
-    Cancelar = true;  // not a movie: ends as an error, not as a cancel
   } else if (BytesTotales != -1) {
     // Labels change at most at display rate; the last figures always show.
     const DWORD now = GetTickCount();
