@@ -2,7 +2,11 @@
 """Generate the download site: the visualisations offered for download, a
 still picture of each, and the catalogue page.
 
-Usage: python3 tools/make_site.py [--vsi2png PATH] [sitedir]
+Usage: python3 tools/make_site.py [--vsi2png PATH] [--from FOLDER] [sitedir]
+
+--from FOLDER builds the catalogue of the .vsi files in FOLDER instead of
+ours: each is offered under its file name (which the download codes must
+spell), described by its "nm", and shown by a still of it.
 
 Writes into sitedir (default: site/ under the repository root):
     VelmaraScreensaver/index.html        the catalogue
@@ -22,6 +26,7 @@ left as they are.
 """
 
 import html
+import json
 import math
 import os
 import runpy
@@ -870,7 +875,7 @@ STILL_W, STILL_H = 320, 154
 
 
 def still_frame(movie):
-    return int(movie["op"] * 0.4)
+    return int(float(movie["ip"]) + (float(movie["op"]) - float(movie["ip"])) * 0.4)
 
 
 CSS = """body { margin: 0; background: #0b0718; color: #e8e2ff; font-family: Tahoma, Verdana, Arial, sans-serif;
@@ -922,16 +927,44 @@ the screensaver picks it up from the clipboard.</p>
 """ % "\n".join(rows)
 
 
-def build(sitedir, vsi2png, verbose=False):
+def our_movies():
+    """(name, file bytes, movie, blurb) of each of our visualisations."""
+    for name, maker, blurb in VISUALISATIONS:
+        movie = maker()
+        yield name, encode(movie), movie, blurb
+
+
+def folder_movies(folder):
+    """(name, file bytes, movie, blurb) of each .vsi file in folder, named by
+    its file name. Files whose names the download codes cannot spell, or that
+    are not movies, are left out with a word on stderr."""
+    for fn in sorted(os.listdir(folder)):
+        if not fn.lower().endswith(".vsi"):
+            continue
+        name = fn[:-4]
+        if not (2 <= len(name) <= 14 and all(ch in CODE_TABLE for ch in name)):
+            print("make_site: %s left out: a name is 2 to 14 small letters, digits and blanks" % fn,
+                  file=sys.stderr)
+            continue
+        with open(os.path.join(folder, fn), "rb") as f:
+            data = f.read()
+        try:
+            movie = json.loads(data.decode("utf-8"))
+            float(movie["op"]) - float(movie["ip"])
+        except (ValueError, KeyError, TypeError, UnicodeDecodeError):
+            print("make_site: %s left out: not a movie" % fn, file=sys.stderr)
+            continue
+        yield name, data, movie, movie.get("nm", "") if isinstance(movie.get("nm"), str) else ""
+
+
+def build(sitedir, vsi2png, verbose=False, movies=None):
     vis = os.path.join(sitedir, "VelmaraScreensaver")
     dwn, img = os.path.join(vis, "DWN"), os.path.join(vis, "img")
     os.makedirs(dwn, exist_ok=True)
     os.makedirs(img, exist_ok=True)
     entries = []
-    for name, maker, blurb in VISUALISATIONS:
+    for name, data, movie, blurb in (our_movies() if movies is None else movies):
         assert 2 <= len(name) <= 14 and all(ch in CODE_TABLE for ch in name), name
-        movie = maker()
-        data = encode(movie)
         exe = os.path.join(dwn, name + ".exe")
         with open(exe, "wb") as f:
             f.write(data)
@@ -957,11 +990,15 @@ def build(sitedir, vsi2png, verbose=False):
 def main(argv):
     args = argv[1:]
     vsi2png = None
-    if args[:1] == ["--vsi2png"]:
-        vsi2png = args[1]
+    folder = None
+    while args[:1] in (["--vsi2png"], ["--from"]) and len(args) >= 2:
+        if args[0] == "--vsi2png":
+            vsi2png = args[1]
+        else:
+            folder = args[1]
         args = args[2:]
     sitedir = args[0] if args else os.path.join(ROOT, "site")
-    build(sitedir, vsi2png, verbose=True)
+    build(sitedir, vsi2png, verbose=True, movies=folder_movies(folder) if folder else None)
     return 0
 
 
