@@ -2,7 +2,11 @@
 """Generate the download site: the visualisations offered for download, a
 still picture of each, and the catalogue page.
 
-Usage: python3 tools/make_site.py [--vsi2png PATH] [sitedir]
+Usage: python3 tools/make_site.py [--vsi2png PATH] [--from FOLDER] [sitedir]
+
+--from FOLDER builds the catalogue of the .vsi files in FOLDER instead of
+ours: each is offered under its file name (which the download codes must
+spell), described by its "nm", and shown by a still of it.
 
 Writes into sitedir (default: site/ under the repository root):
     VelmaraScreensaver/index.html        the catalogue
@@ -22,6 +26,7 @@ left as they are.
 """
 
 import html
+import json
 import math
 import os
 import runpy
@@ -760,6 +765,80 @@ def make_orbits():
 
 
 # ---------------------------------------------------------------------------
+# glow letters: a dot-matrix sign spelling words, drawn from glyph outlines
+# the movie carries (a text layer with its own "chars"), one word after another
+
+DOT_FONT = {  # our own 5 x 7 dot-matrix letters, top row first
+    "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
+    "D": ["####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."],
+    "E": ["#####", "#....", "#....", "####.", "#....", "#....", "#####"],
+    "G": [".####", "#....", "#....", "#.###", "#...#", "#...#", ".###."],
+    "L": ["#....", "#....", "#....", "#....", "#....", "#....", "#####"],
+    "M": ["#...#", "##.##", "#.#.#", "#.#.#", "#...#", "#...#", "#...#"],
+    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
+    "P": ["####.", "#...#", "#...#", "####.", "#....", "#....", "#...."],
+    "R": ["####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"],
+    "S": [".####", "#....", "#....", ".###.", "....#", "....#", "####."],
+    "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
+    "W": ["#...#", "#...#", "#...#", "#.#.#", "#.#.#", "##.##", "#...#"],
+}
+DOT_FAMILY = "Qrv Dots"
+
+
+def dot_path(cx, cy, r):
+    """A round dot as four bezier quarters (clockwise, like every dot)."""
+    k = 0.5523 * r
+    return {"ty": "sh", "ks": {"a": 0, "k": {
+        "i": [[0, -k], [k, 0], [0, k], [-k, 0]], "o": [[0, k], [-k, 0], [0, -k], [k, 0]],
+        "v": [[cx + r, cy], [cx, cy + r], [cx - r, cy], [cx, cy - r]], "c": True}}}
+
+
+def dot_chars():
+    """Glyph outlines at size 100: cells of 10 units, the baseline at 0 and
+    the letters 70 units tall; each glyph advances 60 units."""
+    chars = [{"ch": " ", "size": 100, "style": "Regular", "w": 40, "fFamily": DOT_FAMILY,
+              "data": {"shapes": []}}]
+    for ch, rows in sorted(DOT_FONT.items()):
+        dots = [dot_path(c * 10 + 5, r * 10 - 65, 4.2)
+                for r, row in enumerate(rows) for c, on in enumerate(row) if on == "#"]
+        chars.append({"ch": ch, "size": 100, "style": "Regular", "w": 60, "fFamily": DOT_FAMILY,
+                      "data": {"shapes": [{"ty": "gr", "nm": ch, "it": dots}]}})
+    return chars
+
+
+def make_glow_letters():
+    op = 480
+    words = [  # frame, text, fill, stroke, tracking, baseline shift; the loop ends on its first word
+        (0, "DREAM", (1.0, 0.35, 0.85), (1.0, 0.85, 1.0), 60, 0),
+        (100, "SLEEP", (0.3, 0.85, 1.0), (0.85, 1.0, 1.0), 120, 0),
+        (200, "SWEET\rDREAMS", (0.55, 1.0, 0.7), (0.9, 1.0, 0.9), 40, 100),
+        (300, "GLOW", (1.0, 0.75, 0.25), (1.0, 0.95, 0.8), 200, 0),
+        (400, "DREAM", (1.0, 0.35, 0.85), (1.0, 0.85, 1.0), 60, 0),
+    ]
+    docs = [{"t": t, "s": {"s": 150, "f": "QrvDots-Regular", "t": text, "j": 2, "tr": tr, "lh": 200, "ls": ls,
+                           "fc": list(fc), "sc": list(sc), "sw": 3, "of": False}}
+            for t, text, fc, sc, tr, ls in words]
+    # each word breathes in as it appears
+    pulse = keys([(f, (100, 100, 100)) if f % 100 == 0 or f == op else (f, (106, 106, 100))
+                  for f in (0, 50, 100, 150, 200, 250, 300, 350, 400, 440, op)])
+    text = {"ddd": 0, "ty": 5, "nm": "sign", "sr": 1, "ao": 0, "ip": 0, "op": op, "st": 0, "bm": 0,
+            "ks": transform(p=(CX, CY + 52), s=pulse),
+            "t": {"d": {"k": docs}, "p": {}, "m": {"g": 1, "a": {"a": 0, "k": [0, 0]}}, "a": []}}
+    halo = oval_group("halo", [rect((W, H), (CX, CY))],
+                      [oval_fill([(0, (0.35, 0.12, 0.55), 0.85), (0.55, (0.12, 0.05, 0.3), 0.6),
+                                  (1, BLACK, 0)])],
+                      oval=((CX, CY), 620.0, 300.0))
+    frame = group("frame", [rect((900, 420), r=36), stroke((0.7, 0.5, 1.0), 3, 55),
+                            rect((930, 450), r=44), stroke((0.7, 0.5, 1.0), 1.5, 25)], p=(CX, CY))
+    movie = composition("glow letters", W, H, op, [text, shape_layer("frame", [frame], op),
+                                                   shape_layer("halo", [halo], op)])
+    movie["fonts"] = {"list": [{"fName": "QrvDots-Regular", "fFamily": DOT_FAMILY, "fStyle": "Regular",
+                                "ascent": 70}]}
+    movie["chars"] = dot_chars()
+    return movie
+
+
+# ---------------------------------------------------------------------------
 
 VISUALISATIONS = [
     # name, maker, one line for the catalogue
@@ -773,6 +852,7 @@ VISUALISATIONS = [
     ("neon grid", make_neon_grid, "A road of light runs on towards a striped sunset."),
     ("spirograph", make_spirograph, "Pens of light trace rolling-circle curves."),
     ("orbits", make_orbits, "A little solar system, every planet on its own clock."),
+    ("glow letters", make_glow_letters, "A dot-matrix sign spells sleepy words in coloured light."),
 ]
 
 CODE_TABLE = {" ": 1}
@@ -795,7 +875,7 @@ STILL_W, STILL_H = 320, 154
 
 
 def still_frame(movie):
-    return int(movie["op"] * 0.4)
+    return int(float(movie["ip"]) + (float(movie["op"]) - float(movie["ip"])) * 0.4)
 
 
 CSS = """body { margin: 0; background: #0b0718; color: #e8e2ff; font-family: Tahoma, Verdana, Arial, sans-serif;
@@ -847,16 +927,44 @@ the screensaver picks it up from the clipboard.</p>
 """ % "\n".join(rows)
 
 
-def build(sitedir, vsi2png, verbose=False):
+def our_movies():
+    """(name, file bytes, movie, blurb) of each of our visualisations."""
+    for name, maker, blurb in VISUALISATIONS:
+        movie = maker()
+        yield name, encode(movie), movie, blurb
+
+
+def folder_movies(folder):
+    """(name, file bytes, movie, blurb) of each .vsi file in folder, named by
+    its file name. Files whose names the download codes cannot spell, or that
+    are not movies, are left out with a word on stderr."""
+    for fn in sorted(os.listdir(folder)):
+        if not fn.lower().endswith(".vsi"):
+            continue
+        name = fn[:-4]
+        if not (2 <= len(name) <= 14 and all(ch in CODE_TABLE for ch in name)):
+            print("make_site: %s left out: a name is 2 to 14 small letters, digits and blanks" % fn,
+                  file=sys.stderr)
+            continue
+        with open(os.path.join(folder, fn), "rb") as f:
+            data = f.read()
+        try:
+            movie = json.loads(data.decode("utf-8"))
+            float(movie["op"]) - float(movie["ip"])
+        except (ValueError, KeyError, TypeError, UnicodeDecodeError):
+            print("make_site: %s left out: not a movie" % fn, file=sys.stderr)
+            continue
+        yield name, data, movie, movie.get("nm", "") if isinstance(movie.get("nm"), str) else ""
+
+
+def build(sitedir, vsi2png, verbose=False, movies=None):
     vis = os.path.join(sitedir, "VelmaraScreensaver")
     dwn, img = os.path.join(vis, "DWN"), os.path.join(vis, "img")
     os.makedirs(dwn, exist_ok=True)
     os.makedirs(img, exist_ok=True)
     entries = []
-    for name, maker, blurb in VISUALISATIONS:
+    for name, data, movie, blurb in (our_movies() if movies is None else movies):
         assert 2 <= len(name) <= 14 and all(ch in CODE_TABLE for ch in name), name
-        movie = maker()
-        data = encode(movie)
         exe = os.path.join(dwn, name + ".exe")
         with open(exe, "wb") as f:
             f.write(data)
@@ -882,11 +990,15 @@ def build(sitedir, vsi2png, verbose=False):
 def main(argv):
     args = argv[1:]
     vsi2png = None
-    if args[:1] == ["--vsi2png"]:
-        vsi2png = args[1]
+    folder = None
+    while args[:1] in (["--vsi2png"], ["--from"]) and len(args) >= 2:
+        if args[0] == "--vsi2png":
+            vsi2png = args[1]
+        else:
+            folder = args[1]
         args = args[2:]
     sitedir = args[0] if args else os.path.join(ROOT, "site")
-    build(sitedir, vsi2png, verbose=True)
+    build(sitedir, vsi2png, verbose=True, movies=folder_movies(folder) if folder else None)
     return 0
 
 

@@ -171,6 +171,34 @@ class SiteTest(unittest.TestCase):
                 with open(os.path.join(out, rel), "rb") as a, open(os.path.join(VIS, rel), "rb") as b:
                     self.assertEqual(a.read(), b.read(), rel)
 
+    def test_catalogue_from_a_folder_of_anyones_movies(self):
+        # Two movies by other makers, one whose name no code spells, one that is no movie.
+        with open(os.path.join(VIS, "DWN", "orbits.exe"), "rb") as f:
+            orbits = f.read()
+        files = {"my orbits.vsi": orbits, "b2.vsi": orbits.replace(b'"nm":"orbits"', b'"nm":"Second"'),
+                 "Capital.vsi": orbits, "broken.vsi": b"{", "notes.txt": b"x"}
+        with tempfile.TemporaryDirectory() as tmp:
+            src, out = os.path.join(tmp, "in"), os.path.join(tmp, "out")
+            os.makedirs(src)
+            for n, data in files.items():
+                with open(os.path.join(src, n), "wb") as f:
+                    f.write(data)
+            r = subprocess.run(["python3", os.path.join(ROOT, "tools", "make_site.py"), "--from", src, out],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn("Capital.vsi left out", r.stderr)
+            self.assertIn("broken.vsi left out: not a movie", r.stderr)
+            vis = os.path.join(out, "VelmaraScreensaver")
+            self.assertEqual(sorted(os.listdir(os.path.join(vis, "DWN"))), ["b2.exe", "my orbits.exe"])
+            with open(os.path.join(vis, "DWN", "my orbits.exe"), "rb") as f:
+                self.assertEqual(f.read(), orbits)
+            with open(os.path.join(vis, "index.html"), encoding="utf-8") as f:
+                page_text = f.read()
+            page = Catalogue()
+            page.feed(page_text)
+            self.assertEqual(page.codes, [GEN["encode_name"]("b2"), GEN["encode_name"]("my orbits")])
+            self.assertIn("Second", page_text)
+
     @unittest.skipUnless(os.environ.get("QRV_VSI2PNG"), "needs QRV_VSI2PNG")
     def test_movies_move_loop_and_differ_from_each_other(self):
         tool = os.environ["QRV_VSI2PNG"]

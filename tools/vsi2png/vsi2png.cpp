@@ -17,6 +17,8 @@
 
 #include <rlottie.h>
 
+#include "movie/lottie_validator.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -208,6 +210,12 @@ int main(int argc, char **argv)
     if (!ReadFile(path, json)) {
         std::fprintf(stderr, "vsi2png: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
         return kExitLoad;
+    }
+    // The player's pre-pass first (text drawn from its glyphs, numbers the
+    // renderer's parser refuses made readable), so the pictures match it.
+    {
+        LottieCheck check = ValidateLottie(json);
+        if (check.ok) json = std::move(check.movie);
     }
     // No cache and no resource folder: every run parses afresh, and nothing
     // outside the file itself is ever read.

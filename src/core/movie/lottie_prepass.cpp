@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 
+#include "movie/lottie_text.h"
 #include "movie/lottie_validator.h"
 #include "rapidjson/document.h"
 #include "rapidjson/stringbuffer.h"
@@ -179,7 +180,7 @@ struct Walker {
       const Value* ef = Member(l, "ef");
       if (ef && ef->IsArray() && !ef->Empty()) notes.Add("effects");
       const Value* ty = Member(l, "ty");
-      if (ty && ty->IsInt() && ty->GetInt() == 5) {
+      if (ty && ty->IsInt() && ty->GetInt() == 5 && !TextToShapes(l, chars, fonts, alloc)) {
         notes.Add("text without glyphs");
       }
     }
