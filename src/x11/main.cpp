@@ -71,6 +71,13 @@ double NowMs() {
 
 void Warn(const std::string& line) { std::fprintf(stderr, "qrvsaver: %s\n", line.c_str()); }
 
+// Where the kernel lists the power supplies; QRVSAVER_POWER_SUPPLY names
+// another folder of the same layout (the measurements use it).
+std::string PowerSupplyFolder() {
+  const char* env = std::getenv("QRVSAVER_POWER_SUPPLY");
+  return env && *env ? env : "/sys/class/power_supply";
+}
+
 std::string DataFolder() {
   const char* env = std::getenv("QRVSAVER_DATA");
   return env && *env ? env : QRV_DATA_DIR;
@@ -181,7 +188,8 @@ int main(int argc, char** argv) {
   }
 
   const bool remote = !surface.UsesShm();
-  bool economy = remote || OnBatteryPower("/sys/class/power_supply");
+  const std::string power_folder = PowerSupplyFolder();
+  bool economy = remote || OnBatteryPower(power_folder);
   scene.SetBudget(BudgetFor(opt.quality, economy));
   double next_power_check = NowMs() + kPowerCheckMs;
   double last_frame = -1e9;
@@ -216,7 +224,7 @@ int main(int argc, char** argv) {
 
     double now = NowMs();
     if (now >= next_power_check) {
-      const bool e = remote || OnBatteryPower("/sys/class/power_supply");
+      const bool e = remote || OnBatteryPower(power_folder);
       if (e != economy) {
         economy = e;
         scene.SetBudget(BudgetFor(opt.quality, economy));

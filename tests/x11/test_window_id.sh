@@ -3,7 +3,9 @@
 # does: the visualisation moves inside its frame, the title shows above it,
 # the rest stays still. SIGTERM and SIGINT end it within 2 s, the window it
 # was given stays, and its shared memory is gone. On a display reached over
-# TCP it draws without shared memory.
+# TCP it draws without shared memory. Music without an audio device is
+# silence, not an error; a missing visualisation gives one line on stderr and
+# the default one.
 . "$(dirname "$0")/lib.sh"
 deb=$(x11_deb)
 x11_begin window_id 640x480 -listen tcp
@@ -16,10 +18,11 @@ X11_PIDS+=($!)
 wait_for 10 '[ -s "$X11_DIR/win.txt" ]' || fail "the preview window did not appear"
 win=$(head -1 "$X11_DIR/win.txt")
 
-# run_case LABEL SIGNAL DISPLAY: one run of the hack into the window.
+# run_case LABEL SIGNAL DISPLAY [OPTIONS...]: one run of the hack into the window.
 run_case() {
   local label=$1 sig=$2 display=$3
-  "$hack" -display "$display" -window-id "$win" -background none 2>"$X11_DIR/$label.err" &
+  shift 3
+  "$hack" -display "$display" -window-id "$win" -background none "$@" 2>"$X11_DIR/$label.err" &
   local pid=$!
   X11_PIDS+=("$pid")
   sleep 3
@@ -42,14 +45,38 @@ run_case() {
   wait "$pid" && rc=0 || rc=$?
   log "$label: ended $(( ($(date +%s%N) - t0) / 1000000 )) ms after SIG$sig with status $rc"
   [ "$rc" = 0 ] || fail "$label: exit status $rc"
-  [ ! -s "$X11_DIR/$label.err" ] || fail "$label: said $(cat "$X11_DIR/$label.err")"
+  if [ $# -gt 0 ] && [ "$*" != "${*/missing.vsi/}" ]; then
+    [ "$(wc -l <"$X11_DIR/$label.err")" = 1 ] && grep -q 'missing.vsi; playing the default one' "$X11_DIR/$label.err" ||
+      fail "$label: expected one line about the missing file, got: $(cat "$X11_DIR/$label.err")"
+  else
+    [ ! -s "$X11_DIR/$label.err" ] || fail "$label: said $(cat "$X11_DIR/$label.err")"
+  fi
   xwininfo -id "$win" >/dev/null 2>&1 || fail "$label: the given window is gone"
   [ "$(shm_segments "$pid")" -eq 0 ] || fail "$label: shared memory left behind"
 }
 
 run_case local TERM ":$DISPLAY_NUM"
 [ "$LAST_SHM" -ge 1 ] || fail "local: no shared memory used on a local display"
-run_case local_int INT ":$DISPLAY_NUM"
+run_case local_int INT ":$DISPLAY_NUM" -music -song random -visualisation "$X11_DIR/missing.vsi"
 run_case tcp TERM "127.0.0.1:$DISPLAY_NUM"
 [ "$LAST_SHM" -eq 0 ] || fail "tcp: shared memory used over TCP"
+# The music, sent to a file instead of a device: song 3 sounds, and the file
+# is complete when SIGTERM has closed the audio.
+if command -v sox >/dev/null; then
+  QRVSAVER_AUDIO_FILE="$X11_DIR/music.wav" "$hack" -display ":$DISPLAY_NUM" -window-id "$win" -music -song 3 \
+    2>"$X11_DIR/music.err" &
+  pid=$!
+  X11_PIDS+=("$pid")
+  sleep 5
+  kill -TERM "$pid"
+  gone_within 2 "$pid" || fail "music: still running 2 s after SIGTERM"
+  sox "$X11_DIR/music.wav" -n stat 2>"$X11_DIR/music.stat" || fail "music: no readable sound file"
+  len=$(awk '/^Length/ {print $3}' "$X11_DIR/music.stat")
+  rms=$(awk '/^RMS +amplitude/ {print $3}' "$X11_DIR/music.stat")
+  log "music: $len s of sound, RMS amplitude $rms"
+  awk -v l="$len" -v r="$rms" 'BEGIN{exit !(l > 1 && r > 0.002)}' || fail "music: silent or too short"
+  [ ! -s "$X11_DIR/music.err" ] || fail "music: said $(cat "$X11_DIR/music.err")"
+else
+  log "sox not installed: music not checked"
+fi
 log "pass"
