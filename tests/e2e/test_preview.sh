@@ -29,7 +29,7 @@ log "preview fills the parent: ok"
 # test Preview.ShowsItsPictureOverTheWholeAreaOfItsParent, with the form in
 # a parent of the same process. Where printing works, most of the area
 # must be coloured.
-coloured=$(sed -nE 's/.* coloured (-?[0-9]+)$/\1/p' "$E2E_DIR/hwnd.txt.child")
+coloured=$(tr -d '\r' <"$E2E_DIR/hwnd.txt.child" | sed -nE 's/.* coloured (-?[0-9]+)$/\1/p')
 [ -n "$coloured" ] || fail "the host reported no coloured count: $(cat "$E2E_DIR/hwnd.txt.child")"
 if [ "$coloured" -gt 0 ] || [ -n "${QRV_PREVIEW_PRINTS:-}" ]; then
   [ "$coloured" -ge $((152 * 112 * 9 / 10)) ] || fail "only $coloured of 152x112 pixels of the preview are drawn"
