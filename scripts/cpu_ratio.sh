@@ -10,7 +10,9 @@
 #   WxH: saver S, floor F CPU s per s, ratio R
 #   WxH: saver frames ..., interval ms p50 .. p90 .. p99 .. max ..
 #        (from the program's own frame counter, QRV_FRAME_STATS)
-# QRV_CPU_MOVIE=FILE runs the saver with that movie instead of the default.
+#   WxH: saver memory RssAnon: .. MB VmRSS: .. MB   (at the end of the window)
+# QRV_CPU_MOVIE=FILE runs the saver with that movie instead of the default;
+# QRV_ASSUME_BATTERY=1 runs it as if on battery power.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 . "$root/scripts/wine_env.sh"
@@ -57,6 +59,8 @@ measure() {
   t0=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w0=$(date +%s.%N)
   sleep "$secs"
   t1=$(awk '{print $14 + $15}' "/proc/$pid/stat"); w1=$(date +%s.%N)
+  # The process's own memory (anonymous resident pages) and all it holds.
+  awk '/^RssAnon|^VmRSS/ {printf "%s %.1f MB ", $1, $2 / 1024}' "/proc/$pid/status" > "$work/memory.txt"
   awk -v a="$t0" -v b="$t1" -v hz="$hz" -v w0="$w0" -v w1="$w1" 'BEGIN { printf "%.3f", (b-a)/hz/(w1-w0) }'
 }
 stop_app() {
@@ -70,6 +74,7 @@ for size in "${sizes[@]}"; do
   stats="$work/frames.txt"; rm -f "$stats"
   (cd "$app_dir" && QRV_FRAME_STATS="Z:${stats//\//\\}" exec "$QRV_WINE" ./QrvSaver2006.scr /s >"$work/saver.log" 2>&1) & app=$!
   saver=$(measure 'QrvSaver2006.scr /s' 8) || { cat "$work/saver.log" >&2; exit 1; }
+  memory=$(cat "$work/memory.txt")
   sleep 5  # the counter writes every five seconds
   stop_app
   (exec "$QRV_WINE" "$floor_exe" >/dev/null 2>&1) & app=$!
@@ -79,4 +84,5 @@ for size in "${sizes[@]}"; do
   awk -v s="$saver" -v f="$floor" -v z="$size" \
     'BEGIN { printf "%s: saver %.3f, floor %.3f CPU s per s, ratio %.1f\n", z, s, f, (f > 0 ? s / f : 0) }'
   echo "$size: saver $(cat "$stats" 2>/dev/null || echo 'frames: no report')"
+  echo "$size: saver memory $memory"
 done
