@@ -51,7 +51,7 @@ class RequestsAreBounded(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.state = tempfile.TemporaryDirectory()
-        r = run("--state", cls.state.name, "--daemon", "--no-tls")
+        r = run("--state", cls.state.name, "--daemon", "--no-tls", "--site", os.path.join(ROOT, "site"))
         assert r.returncode == 0, r.stderr
         cls.port = int(r.stdout.split()[0])
 
@@ -80,6 +80,15 @@ class RequestsAreBounded(unittest.TestCase):
         with urllib.request.urlopen("http://127.0.0.1:%d/t/stall?head=1e9" % self.port, timeout=60) as r:
             self.assertEqual(r.status, 200)
         self.assertLess(time.monotonic() - t0, 45)
+
+    def test_movie_files_are_served_as_json(self):
+        dwn = os.path.join(ROOT, "site", "VelmaraScreensaver", "DWN")
+        name = sorted(os.listdir(dwn))[0]
+        url = "http://127.0.0.1:%d/VelmaraScreensaver/DWN/%s" % (self.port, urllib.request.quote(name))
+        with urllib.request.urlopen(url, timeout=30) as r:
+            self.assertEqual(r.headers.get("Content-Type"), "application/json")
+            with open(os.path.join(dwn, name), "rb") as f:
+                self.assertEqual(r.read(), f.read())
 
     def test_bad_status_numbers_get_400(self):
         for path in ("/t/status/99999999999999999999", "/t/status/abc", "/t/status/42"):

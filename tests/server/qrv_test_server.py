@@ -217,6 +217,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return self.reply(200, body, len(body), "text/plain")
         return self.reply(404, b"no such route\n", 14, "text/plain")
 
+    def guess_type(self, path):
+        # The site's movie files keep their .exe names (the program asks for
+        # them so), but they are JSON: served as such, a browser that follows
+        # one shows text instead of saving a program.
+        if path.lower().endswith(".exe") and "/DWN/" in path.replace(os.sep, "/"):
+            return "application/json"
+        return super().guess_type(path)
+
     def translate_path(self, path):
         if Handler.site is None:
             return "/nonexistent"
