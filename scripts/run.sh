@@ -11,13 +11,21 @@ switch=("$@"); [ ${#switch[@]} -gt 0 ] || switch=(/s)
 # The program this machine can run: the shipped 32-bit one where 32-bit code
 # runs, else the 64-bit one (QRV_ARCH=win32|win64 forces the choice).
 . scripts/wine_env.sh
+[ -n "${WINEPREFIX:-}" ] || own_default=1
 export WINEPREFIX="${WINEPREFIX:-$root/build/wine-run-$QRV_ARCH}" WINEDLLOVERRIDES="mscoree=;mshtml=" WINEDEBUG="${WINEDEBUG:--all}"
-[ -f "$WINEPREFIX/system.reg" ] || { qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w; }
+# A prefix that this script makes (or its default one) carries a mark: only then may it change
+# that prefix's settings (the proxy below). A prefix of the user's own keeps
+# its proxy whatever the mode.
+mark="$WINEPREFIX/.qrvsaver-run-prefix"
+[ -f "$WINEPREFIX/system.reg" ] || { qrv_wineboot -i >/dev/null 2>&1; qrv_wineserver -w; touch "$mark"; }
+[ -z "${own_default:-}" ] || touch "$mark"  # the checkout's own prefix under build/
 # Settings mode: "Get More" downloads from the site. Serve site/ on loopback
 # and point this prefix's system proxy at it, so the program's built-in site
 # address reaches it with no other step. Other modes leave the proxy off.
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
-if [ "$(echo "${switch[0]}" | cut -c1-2 | tr a-z A-Z)" = /C ]; then
+if [ ! -f "$mark" ]; then
+  echo "run: $WINEPREFIX was not made by this script: its proxy stays as it is"
+elif [ "$(echo "${switch[0]}" | cut -c1-2 | tr a-z A-Z)" = /C ]; then
   state="$root/build/run-site-server"
   port=$(python3 "$root/tests/server/qrv_test_server.py" --state "$state" --site "$root/site" --no-tls \
     --daemon --parent $$ | cut -d' ' -f1)

@@ -897,12 +897,13 @@ a { color: #8fe8ff; }
 
 def page(entries):
     cells = []
-    for name, code, blurb, img, exe in entries:
+    # No link to the movie files: their .exe names would make a browser save
+    # them as programs. The code is what the screensaver needs.
+    for name, code, blurb, img, _exe in entries:
         cells.append(
             '<td class="vis"><img src="%s" width="320" height="154" alt="%s"><h2>%s</h2><p>%s</p>'
-            '<p>Download code: <span class="code">%s</span> <a href="%s">(file)</a></p></td>'
-            % (html.escape(img, True), html.escape(name, True), html.escape(name), html.escape(blurb),
-               code, html.escape(exe, True)))
+            '<p>Download code: <span class="code">%s</span></p></td>'
+            % (html.escape(img, True), html.escape(name, True), html.escape(name), html.escape(blurb), code))
     rows = []
     for i in range(0, len(cells), 2):
         rows.append("<tr>" + "".join(cells[i:i + 2]) + "</tr>")

@@ -139,6 +139,17 @@ class SiteTest(unittest.TestCase):
         self.assertEqual(len(set(names)), len(names))
         self.assertEqual(sorted(n + ".exe" for n in names), sorted(os.listdir(os.path.join(VIS, "DWN"))))
 
+    def test_page_links_no_movie_file_and_shows_each_code_with_its_still(self):
+        # A browser would save a linked .exe as a program: the page gives
+        # codes, never the files.
+        page = parse_page()
+        for href in page.links:
+            self.assertFalse((href or "").lower().split("?")[0].endswith(".exe"), href)
+            self.assertNotIn("DWN/", href or "")
+        self.assertEqual(len(page.codes), len(page.imgs))
+        for img in page.imgs:
+            self.assertTrue(os.path.isfile(os.path.join(VIS, img)), img)
+
     def test_page_needs_no_script_and_asks_for_the_newest_engine(self):
         page = parse_page()
         self.assertEqual(page.scripts, 0)

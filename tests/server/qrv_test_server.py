@@ -217,6 +217,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return self.reply(200, body, len(body), "text/plain")
         return self.reply(404, b"no such route\n", 14, "text/plain")
 
+    def guess_type(self, path):
+        # The site's movie files keep their .exe names (the program asks for
+        # them so), but they are JSON: served as such, a browser that follows
+        # one shows text instead of saving a program.
+        if path.lower().endswith(".exe") and "/DWN/" in path.replace(os.sep, "/"):
+            return "application/json"
+        return super().guess_type(path)
+
     def translate_path(self, path):
         if Handler.site is None:
             return "/nonexistent"
@@ -302,11 +310,34 @@ def serve(args):
     return 0
 
 
-def stop(state):
+def ours(pid, state):
+    """Whether pid is this script serving the state folder state: a pid file
+    outlives its server, and the number may by now be another process's."""
     try:
-        with open(os.path.join(state, "pid")) as f:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            argv = f.read().split(b"\0")
+    except OSError:
+        return False
+    script = os.path.basename(os.path.abspath(__file__)).encode()
+    want = os.path.abspath(state).encode()
+    return (any(os.path.basename(a) == script for a in argv)
+            and any(a == b"--state" and i + 1 < len(argv) and os.path.abspath(argv[i + 1]) == want
+                    for i, a in enumerate(argv)))
+
+
+def stop(state):
+    pidfile = os.path.join(state, "pid")
+    try:
+        with open(pidfile) as f:
             pid = int(f.read())
     except (OSError, ValueError):
+        return 0
+    if pid <= 1 or not ours(pid, state):
+        # Someone else's process now: the stale pid file goes, the process stays.
+        try:
+            os.unlink(pidfile)
+        except OSError:
+            pass
         return 0
     try:
         os.kill(pid, signal.SIGTERM)

@@ -254,6 +254,27 @@ TEST(CodeTable, DecodesCodesAndEncodesNames) {
   EXPECT_EQ(DecodeCode(EncodeName("prism 2006")), "prism 2006");
 }
 
+TEST(CodeTable, NamesThatCannotBeFilesAreRefused) {
+  struct Name {
+    const char* name;
+    bool ok;
+  } names[] = {
+      {"ab", true},      {"lava lamp", true}, {"con1", true},  {"com0", true},  {"comx", true},
+      {"a", false},      {"", false},         {"con", false},  {"CoN", false},  {"con ", false},
+      {"prn", false},    {"aux", false},      {"nul", false},  {"com1", false}, {"COM9", false},
+      {"lpt1", false},   {"lpt9", false},     {"a#Err", false}, {"#Err", false},
+  };
+  for (const Name& n : names) {
+    SCOPED_TRACE(n.name);
+    EXPECT_EQ(IsFileName(n.name), n.ok);
+  }
+  // From a code: one digit gives one character, an unknown number "#Err".
+  EXPECT_FALSE(IsFileName(DecodeCode("5")));
+  EXPECT_FALSE(IsFileName(DecodeCode("0399")));
+  EXPECT_FALSE(IsFileName(DecodeCode(EncodeName("con"))));
+  EXPECT_TRUE(IsFileName(DecodeCode(EncodeName("spirograph"))));
+}
+
 TEST(CodeBox, KeyFilterLetsDigitsAndBackspaceThrough) {
   for (int c = 0; c < 256; ++c) {
     const bool pass = (c >= '0' && c <= '9') || c == 8;

@@ -46,6 +46,20 @@ std::string DecodeCode(const std::string& code) {
   return name;
 }
 
+bool IsFileName(const std::string& name) {
+  if (name.size() < 2 || name.find("#Err") != std::string::npos) return false;
+  std::string upper;
+  for (char c : name) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  // Blanks at the end are dropped by the platform: "con " is still CON.
+  while (!upper.empty() && upper.back() == ' ') upper.pop_back();
+  for (const char* device : {"CON", "PRN", "AUX", "NUL"})
+    if (upper == device) return false;
+  if (upper.size() == 4 && (upper.compare(0, 3, "COM") == 0 || upper.compare(0, 3, "LPT") == 0) &&
+      upper[3] >= '1' && upper[3] <= '9')
+    return false;
+  return true;
+}
+
 std::string EncodeName(const std::string& name) {
   std::string code;
   for (char ch : name) {

@@ -34,6 +34,12 @@ std::string CodeTableChar(int number);
 // alone when the length is odd.
 std::string DecodeCode(const std::string& code);
 
+// Whether a decoded name can be a visualisation's file name: at least two
+// characters, no "#Err" (a number outside the table), and none of the
+// device names that the platform never opens as files (CON, PRN, AUX, NUL,
+// COM1-9, LPT1-9), in any case.
+bool IsFileName(const std::string& name);
+
 // The name's code: two digits per character; "" when a character is not in
 // the table.
 std::string EncodeName(const std::string& name);

@@ -213,7 +213,11 @@ void FrmDownload::EjecutarDescarga() {
   } else {
     text = "An error has ocurred in the visualisation download, please try later.";
     // One line under the message says why.
-    if (!DownloadVis->Causa().empty()) text += "\n" + DownloadVis->Causa();
+    std::string cause = DownloadVis->Causa();
+    if (!cause.empty()) {
+      if (cause[0] >= 'a' && cause[0] <= 'z') cause[0] = static_cast<char>(cause[0] - 'a' + 'A');
+      text += "\n" + cause + ".";
+    }
     icon = MB_ICONERROR;
   }
   MessageBoxA(hwnd(), text.c_str(), kTitle, MB_OK | icon);

@@ -201,6 +201,12 @@ void FrmVisualizations::Command1_Click() {
   SetDlgItemTextA(hwnd(), IDC_VIS_LABEL1, "");
   const std::string name = download::DecodeCode(code);
   SetDlgItemTextA(hwnd(), IDC_VIS_LABEL1, name.c_str());
+  // A name that cannot be a file is refused before any request goes out.
+  if (!download::IsFileName(name)) {
+    MessageBoxA(hwnd(), "This code does not give a visualisation name, please check it.", "Download Visualisations",
+                MB_ICONERROR);
+    return;
+  }
   Module1::DownloadURL = std::string(kSiteUrl) + "/VelmaraScreensaver/DWN/" + name + ".exe";
   Module1::DownloadFile = Module1::ProgramFolder() + "\\QR06V2XLM\\" + name + ".vsi";
   Module1::DownloadSite = kSiteName;

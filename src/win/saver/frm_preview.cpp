@@ -20,8 +20,7 @@ void FrmPreview::EmbedInto(HWND parent) {
   // A window cannot be popup and child at once: the child style replaces the popup one.
   LONG_PTR style = GetWindowLongPtrA(hwnd(), GWL_STYLE);
   SetWindowLongPtrA(hwnd(), GWL_STYLE, (style & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
-  SetParent(hwnd(), parent);
-  SetWindowLongPtrA(hwnd(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
+  SetParent(hwnd(), parent);  // a child has a parent, not an owner: this is all it needs
   SetWindowPos(hwnd(), nullptr, 0, 0, rc.right, rc.bottom, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
   // The parent normally destroys us with itself; if it lives in another process
   // that has died, nobody would, so the form also checks that its parent lives.
