@@ -797,7 +797,7 @@ def dot_chars():
     """Glyph outlines at size 100: cells of 10 units, the baseline at 0 and
     the letters 70 units tall; each glyph advances 60 units."""
     chars = [{"ch": " ", "size": 100, "style": "Regular", "w": 40, "fFamily": DOT_FAMILY,
-              "data": {"shapes": []}}]
+              "data": {"shapes": [{"ty": "gr", "nm": " ", "it": []}]}}]  # players expect a group, even empty
     for ch, rows in sorted(DOT_FONT.items()):
         dots = [dot_path(c * 10 + 5, r * 10 - 65, 4.2)
                 for r, row in enumerate(rows) for c, on in enumerate(row) if on == "#"]

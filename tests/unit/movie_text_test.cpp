@@ -14,10 +14,12 @@ namespace {
 
 using namespace movie_fixtures;
 
-// One glyph, "I": a block 50 wide and 70 tall on the baseline at size 100,
-// advancing 60. At font size 20 it is 10 x 14 pixels and advances 12.
+// One glyph, "I": a block 50 wide and 70 tall on the baseline in units of a
+// 100-point font, advancing 60, as exporters write it whatever size it was
+// taken from ("size" 56 here). At font size 20 it is 10 x 14 pixels and
+// advances 12.
 const char kChars[] =
-    R"([{"ch":"I","size":100,"style":"Regular","w":60,"fFamily":"Block","data":{"shapes":[{"ty":"gr","it":[)"
+    R"([{"ch":"I","size":56,"style":"Regular","w":60,"fFamily":"Block","data":{"shapes":[{"ty":"gr","it":[)"
     R"({"ty":"sh","ks":{"a":0,"k":{"i":[[0,0],[0,0],[0,0],[0,0]],"o":[[0,0],[0,0],[0,0],[0,0]],)"
     R"("v":[[0,-70],[50,-70],[50,0],[0,0]],"c":true}}}]}]}}])";
 

@@ -180,8 +180,12 @@ struct Walker {
       const Value* ef = Member(l, "ef");
       if (ef && ef->IsArray() && !ef->Empty()) notes.Add("effects");
       const Value* ty = Member(l, "ty");
-      if (ty && ty->IsInt() && ty->GetInt() == 5 && !TextToShapes(l, chars, fonts, alloc)) {
-        notes.Add("text without glyphs");
+      if (ty && ty->IsInt() && ty->GetInt() == 5) {
+        // Animators (per-character colour, spacing, position...) are not applied.
+        Value* t = Member(l, "t");
+        Value* animators = t ? Member(*t, "a") : nullptr;
+        if (animators && animators->IsArray() && !animators->Empty()) notes.Add("text animators");
+        if (!TextToShapes(l, chars, fonts, alloc)) notes.Add("text without glyphs");
       }
     }
   }

@@ -108,9 +108,9 @@ class Typesetter {
       if (!fallback) fallback = &c;
     }
     if (!fallback) return false;
-    const double size = Number(Member(fallback, "size"), 100);
-    if (!(size > 0)) return false;
-    g->advance = Number(Member(fallback, "w"), 0) / size;
+    // Outlines and advances are in units of a 100-point font, whatever
+    // size the glyph was taken from ("size").
+    g->advance = Number(Member(fallback, "w"), 0) / 100;
     g->shapes = Member(Member(fallback, "data"), "shapes");
     return true;
   }
