@@ -33,21 +33,24 @@ TEST(SiteMovies, EveryDownloadPassesThePlayersCheck) {
   EXPECT_GE(n, 10);
 }
 
-TEST(SiteMovies, EveryCodeOnTheCataloguePageSpellsTheFileItLinksTo) {
+TEST(SiteMovies, EveryCodeOnTheCataloguePageSpellsTheFileOfItsEntry) {
   const std::string vis = std::string(QRV_SOURCE_DIR) + "/site/VelmaraScreensaver";
   std::ifstream f(vis + "/index.html", std::ios::binary);
   ASSERT_TRUE(f) << "no catalogue page";
   const std::string page((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-  // Each entry: the code, then the link to its file.
-  const std::regex entry(R"re(<span class="code">([^<]*)</span>\s*<a href="DWN/([^"]*)\.exe">)re");
+  // Each entry: its still, its name, a line of text, then its code. The page
+  // links no movie file; the name is the file's under DWN/.
+  const std::regex entry(
+      R"re(<img src="img/([^"]*)"[^>]*><h2>([^<]*)</h2><p>[^<]*</p><p>Download code: <span class="code">([^<]*)</span>)re");
   std::set<std::string> names;
   int codes = 0;
   for (std::sregex_iterator it(page.begin(), page.end(), entry), end; it != end; ++it) {
-    const std::string code = (*it)[1], name = (*it)[2];
+    const std::string still = (*it)[1], name = (*it)[2], code = (*it)[3];
     SCOPED_TRACE(code + " -> " + name);
     EXPECT_EQ(download::DecodeCode(code), name);
     struct stat st{};
     EXPECT_EQ(stat((vis + "/DWN/" + name + ".exe").c_str(), &st), 0) << "the site has no such file";
+    EXPECT_EQ(stat((vis + "/img/" + still).c_str(), &st), 0) << "the page shows a still the site lacks";
     EXPECT_TRUE(names.insert(name).second) << "listed twice";
     ++codes;
   }
