@@ -1,5 +1,8 @@
 #pragma once
 // Small hand-written Lottie movies for the movie tests.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
 
 #include "movie/compositor.h"
@@ -19,6 +22,32 @@ struct PatientPlayer : MoviePlayer {
 inline void MakePatient(Compositor& c) {
   for (size_t i = 0; i < c.LayerCount(); ++i) c.LayerAt(i).SetRenderTimeoutMs(kPatientMs);
 }
+
+// A gate that held renders wait at until a test opens it.
+class Gate {
+ public:
+  void Open() {
+    {
+      std::lock_guard<std::mutex> lock(m_);
+      open_ = true;
+    }
+    cv_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(m_);
+    cv_.wait(lock, [this] { return open_; });
+  }
+  // Waits at most that long; true when the gate opened.
+  bool WaitFor(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(m_);
+    return cv_.wait_for(lock, limit, [this] { return open_; });
+  }
+
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool open_ = false;
+};
 
 // A static property value.
 inline std::string Static(const std::string& k) { return "{\"a\":0,\"k\":" + k + "}"; }

@@ -25,31 +25,6 @@ using namespace movie_fixtures;
 
 namespace {
 
-class Gate {
- public:
-  void Open() {
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      open_ = true;
-    }
-    cv_.notify_all();
-  }
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [this] { return open_; });
-  }
-  // Waits at most that long; true when the gate opened.
-  bool WaitFor(std::chrono::milliseconds limit) {
-    std::unique_lock<std::mutex> lock(m_);
-    return cv_.wait_for(lock, limit, [this] { return open_; });
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
-
 // Installs start hooks on the given players for one test: renders for `held`
 // wait until the gate opens; every start is counted per player.
 class Hook {

@@ -13,26 +13,6 @@ using namespace movie_fixtures;
 
 namespace {
 
-class Gate {
- public:
-  void Open() {
-    {
-      std::lock_guard<std::mutex> lock(m_);
-      open_ = true;
-    }
-    cv_.notify_all();
-  }
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_);
-    cv_.wait(lock, [this] { return open_; });
-  }
-
- private:
-  std::mutex m_;
-  std::condition_variable cv_;
-  bool open_ = false;
-};
-
 // Loads a small movie into p and holds its renders at the gate until the
 // player gives one up.
 void GiveUpARender(MoviePlayer& p, Gate& gate) {
