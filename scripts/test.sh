@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up, builds, and runs the test layers: native unit tests (with the
-# content checks), the Linux hack's runs under XScreenSaver, the cross-built tests under Wine, and the end-to-end runs
-# of the real screensaver under Wine and Xvfb. The last lines are the total,
+# content checks), the Linux hack's runs under XScreenSaver, the cross-built
+# tests under Wine, and the end-to-end runs of the real screensaver under Wine
+# and Xvfb. The last lines are the total,
 # "N passed, N failed, N skipped", and what could not be run on this machine.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
