@@ -24,7 +24,7 @@
 
 #include "fluid_music.h"
 #include "music/music_player.h"
-#include "power_rule.h"
+#include "power_supply.h"
 #include "saver_options.h"
 #include "scene.h"
 #include "x_surface.h"
@@ -187,12 +187,13 @@ int main(int argc, char** argv) {
     music.Start(data + "/MCI/" + Module1::SongTitle(static_cast<int16_t>(song)) + ".seq", kDefaultSoundFont);
   }
 
-  const bool remote = !surface.UsesShm();
+  // The same power rule as on Windows: the core chooses the limits, the
+  // players apply them (frame rate and resolution caps).
   const std::string power_folder = PowerSupplyFolder();
-  bool economy = remote || OnBatteryPower(power_folder);
-  scene.SetBudget(BudgetFor(opt.quality, economy));
+  scene.SetQuality(opt.quality);
+  DrawLimits limits = ChooseDrawLimits(ReadPowerState(power_folder, surface.UsesShm()));
+  scene.ApplyDrawLimits(limits);
   double next_power_check = NowMs() + kPowerCheckMs;
-  double last_frame = -1e9;
   bool repaint_all = true;
   FpsMeter fps;
   GC text_gc = XCreateGC(dpy, win, 0, nullptr);
@@ -224,20 +225,18 @@ int main(int argc, char** argv) {
 
     double now = NowMs();
     if (now >= next_power_check) {
-      const bool e = remote || OnBatteryPower(power_folder);
-      if (e != economy) {
-        economy = e;
-        scene.SetBudget(BudgetFor(opt.quality, economy));
+      const DrawLimits l = ChooseDrawLimits(ReadPowerState(power_folder, surface.UsesShm()));
+      if (!(l == limits)) {
+        limits = l;
+        scene.ApplyDrawLimits(limits);
       }
       next_power_check = now + kPowerCheckMs;
     }
-    const double min_gap = economy ? 1000.0 / BudgetFor(opt.quality, true).max_fps : 0;
     if (repaint_all) scene.InvalidateAll();
-    if ((now - last_frame >= min_gap || repaint_all) && scene.Tick(now)) {
+    if (scene.Tick(now)) {
       const PixelRect r = scene.PendingRect();
       const uint32_t* pixels = scene.Render();
       if (pixels) surface.Present(pixels, r.x, r.y, r.w, r.h);
-      last_frame = now;
       fps.Count(now);
       if (opt.fps) {
         char text[32];
@@ -248,9 +247,7 @@ int main(int argc, char** argv) {
       repaint_all = false;
     }
     now = NowMs();
-    double due = scene.NextDueMs(now);
-    if (economy) due = std::max(due, last_frame + min_gap);
-    due = std::min(due, next_power_check);
+    const double due = std::min(scene.NextDueMs(now), next_power_check);
     const double wait = due - now;
     const int timeout = wait <= 0 ? 0 : static_cast<int>(std::min(std::ceil(wait), 1000.0));
     pollfd fds[2] = {{xfd, POLLIN, 0}, {g_signal_pipe[0], POLLIN, 0}};

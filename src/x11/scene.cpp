@@ -32,7 +32,26 @@ bool Scene::Resize(int width, int height) {
   return true;
 }
 
-void Scene::SetBudget(const DrawBudget& budget) {
-  layers_.Movie.SetQuality(budget.movie_quality);
-  layers_.MovTitle.SetQuality(budget.title_quality);
+void Scene::SetQuality(QualityChoice quality) {
+  switch (quality) {
+    case QualityChoice::High:
+      layers_.Movie.SetQuality(RenderQuality::High);
+      layers_.MovTitle.SetQuality(RenderQuality::High);
+      break;
+    case QualityChoice::Low:
+      layers_.Movie.SetQuality(RenderQuality::Low);
+      layers_.MovTitle.SetQuality(RenderQuality::Low);
+      break;
+    case QualityChoice::Auto:
+      // As on Windows: the visualisation starts at half resolution, the title at full.
+      layers_.Movie.SetQuality(RenderQuality::AutoLow);
+      layers_.MovTitle.SetQuality(RenderQuality::AutoHigh);
+      break;
+  }
+}
+
+void Scene::ApplyDrawLimits(const DrawLimits& limits) {
+  for (size_t i = 0; i < compositor_.LayerCount(); ++i) {
+    compositor_.LayerAt(i).SetDrawLimits(limits.max_fps, limits.max_render_scale);
+  }
 }

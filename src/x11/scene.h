@@ -11,7 +11,7 @@
 
 #include "movie/compositor.h"
 #include "saver/frm_app_layers.h"
-#include "power_rule.h"
+#include "saver/power_policy.h"
 #include "saver_options.h"
 
 class Scene {
@@ -25,7 +25,11 @@ class Scene {
 
   // Lays the layers out for a window of this size.
   bool Resize(int width, int height);
-  void SetBudget(const DrawBudget& budget);
+  // The resolution chosen on the command line (-quality).
+  void SetQuality(QualityChoice quality);
+  // How hard every layer may work, as the core's power rule decides
+  // (ChooseDrawLimits): frame rate and resolution caps inside the players.
+  void ApplyDrawLimits(const DrawLimits& limits);
 
   bool Tick(double now_ms) { return compositor_.Tick(now_ms); }
   const uint32_t* Render() { return compositor_.Render(); }
@@ -36,6 +40,7 @@ class Scene {
   int Height() const { return compositor_.Height(); }
 
   const MoviePlayer& Visualisation() const { return layers_.Movie; }
+  const Compositor& Layers() const { return compositor_; }
 
  private:
   Compositor compositor_;

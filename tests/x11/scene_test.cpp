@@ -68,4 +68,54 @@ TEST(Scene, ComposesBackgroundMovieAndTitle) {
   EXPECT_GT(differ, 100);
 }
 
+TEST(Scene, TheCoreDrawLimitsReachEveryLayer) {
+  Scene scene(kData, "", {}, 0, 0, [](const std::string&) {});
+  scene.SetQuality(QualityChoice::High);
+  ASSERT_TRUE(scene.Resize(640, 480));
+  const Compositor& layers = scene.Layers();
+  // Renders one picture at now_ms; for each loaded layer, how long until its
+  // next frame and at what resolution it was drawn.
+  struct Seen {
+    std::string name;
+    double gap_ms;
+    double scale;
+  };
+  auto draw = [&](double now_ms) {
+    scene.InvalidateAll();
+    scene.Tick(now_ms);
+    EXPECT_NE(scene.Render(), nullptr);
+    std::vector<Seen> seen;
+    for (size_t i = 0; i < layers.LayerCount(); ++i) {
+      const MoviePlayer& p = layers.LayerAt(i);
+      if (!p.Loaded() || !p.Playing()) continue;
+      seen.push_back({layers.LayerName(i), p.NextFrameDueMs(now_ms) - now_ms, p.RenderScale()});
+    }
+    return seen;
+  };
+
+  // On mains, each movie at its own rate and, at High quality, full resolution.
+  std::vector<Seen> seen = draw(0);
+  ASSERT_GE(seen.size(), 2u);  // the visualisation and the title
+  for (const Seen& s : seen) {
+    EXPECT_LE(s.gap_ms, 1000.0 / 24 + 1) << s.name;
+    EXPECT_EQ(s.scale, 1) << s.name;
+  }
+  // On battery: the core's limits, in every player.
+  PowerState battery;
+  battery.on_battery = true;
+  scene.ApplyDrawLimits(ChooseDrawLimits(battery));
+  seen = draw(1000);
+  for (const Seen& s : seen) {
+    EXPECT_GE(s.gap_ms, 1000.0 / kSavingMaxFps - 1) << s.name;
+    EXPECT_EQ(s.scale, kSavingRenderScale) << s.name;
+  }
+  // Back on mains: lifted again.
+  scene.ApplyDrawLimits(ChooseDrawLimits(PowerState{}));
+  seen = draw(2000);
+  for (const Seen& s : seen) {
+    EXPECT_LE(s.gap_ms, 1000.0 / 24 + 1) << s.name;
+    EXPECT_EQ(s.scale, 1) << s.name;
+  }
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "power_rule.h"
+#include "power_supply.h"
 
 #include <dirent.h>
 
@@ -44,27 +44,9 @@ bool OnBatteryPower(const std::string& root) {
   return discharging;
 }
 
-DrawBudget BudgetFor(QualityChoice quality, bool economy) {
-  DrawBudget b;
-  if (economy) {
-    b.max_fps = 15;
-    b.movie_quality = RenderQuality::Low;
-    b.title_quality = RenderQuality::Low;
-    return b;
-  }
-  switch (quality) {
-    case QualityChoice::High:
-      b.movie_quality = RenderQuality::High;
-      b.title_quality = RenderQuality::High;
-      break;
-    case QualityChoice::Low:
-      b.movie_quality = RenderQuality::Low;
-      b.title_quality = RenderQuality::Low;
-      break;
-    case QualityChoice::Auto:
-      b.movie_quality = RenderQuality::AutoLow;
-      b.title_quality = RenderQuality::AutoHigh;
-      break;
-  }
-  return b;
+PowerState ReadPowerState(const std::string& root, bool shared_memory) {
+  PowerState state;
+  state.on_battery = OnBatteryPower(root);
+  state.remote_session = !shared_memory;
+  return state;
 }

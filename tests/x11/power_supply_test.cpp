@@ -1,4 +1,4 @@
-#include "power_rule.h"
+#include "power_supply.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -31,7 +31,7 @@ class PowerFolder {
   std::string root_;
 };
 
-TEST(PowerRule, ReadsTheSuppliesAsTheKernelListsThem) {
+TEST(PowerSupply, ReadsTheSuppliesAsTheKernelListsThem) {
   using Attrs = std::map<std::string, std::string>;
   struct Supply {
     const char* name;
@@ -65,23 +65,26 @@ TEST(PowerRule, ReadsTheSuppliesAsTheKernelListsThem) {
     PowerFolder folder;
     for (const Supply& s : c.supplies) folder.Add(s.name, s.attrs);
     EXPECT_EQ(OnBatteryPower(folder.root()), c.on_battery) << c.what;
+    // The state handed to the core: the same reading, and a display that
+    // shares our memory is local.
+    const PowerState local = ReadPowerState(folder.root(), true);
+    EXPECT_EQ(local.on_battery, c.on_battery) << c.what;
+    EXPECT_FALSE(local.remote_session) << c.what;
+    EXPECT_FALSE(local.battery_saver) << c.what;
   }
 }
 
-TEST(PowerRule, MissingFolderMeansMains) { EXPECT_FALSE(OnBatteryPower("/nonexistent/power_supply")); }
+TEST(PowerSupply, MissingFolderMeansMains) { EXPECT_FALSE(OnBatteryPower("/nonexistent/power_supply")); }
 
-TEST(PowerRule, EconomyCapsTheRateAndHalvesTheResolution) {
-  for (QualityChoice q : {QualityChoice::High, QualityChoice::Low, QualityChoice::Auto}) {
-    const DrawBudget e = BudgetFor(q, true);
-    EXPECT_EQ(e.max_fps, 15);
-    EXPECT_EQ(e.movie_quality, RenderQuality::Low);
-    EXPECT_EQ(e.title_quality, RenderQuality::Low);
-    EXPECT_EQ(BudgetFor(q, false).max_fps, 0);  // the movies' own rate
-  }
-  EXPECT_EQ(BudgetFor(QualityChoice::High, false).movie_quality, RenderQuality::High);
-  EXPECT_EQ(BudgetFor(QualityChoice::Low, false).movie_quality, RenderQuality::Low);
-  EXPECT_EQ(BudgetFor(QualityChoice::Auto, false).movie_quality, RenderQuality::AutoLow);
-  EXPECT_EQ(BudgetFor(QualityChoice::Auto, false).title_quality, RenderQuality::AutoHigh);
+TEST(PowerSupply, DisplayWithoutSharedMemoryIsARemoteSession) {
+  PowerFolder mains;
+  mains.Add("AC", {{"type", "Mains"}, {"online", "1"}});
+  const PowerState remote = ReadPowerState(mains.root(), false);
+  EXPECT_TRUE(remote.remote_session);
+  EXPECT_FALSE(remote.on_battery);
+  // ... which the core's rule limits as it limits a battery.
+  EXPECT_EQ(ChooseDrawLimits(remote), (DrawLimits{kSavingMaxFps, kSavingRenderScale}));
+  EXPECT_EQ(ChooseDrawLimits(ReadPowerState(mains.root(), true)), DrawLimits{});
 }
 
 }  // namespace
