@@ -27,6 +27,7 @@
 #include "power_supply.h"
 #include "saver_options.h"
 #include "scene.h"
+#include "virtual_root.h"
 #include "x_surface.h"
 
 #ifndef QRV_DATA_DIR
@@ -155,7 +156,7 @@ int main(int argc, char** argv) {
     XSetWMProtocols(dpy, win, &wm_delete, 1);
     own = true;
   } else {
-    win = target.kind == TargetKind::Root ? DefaultRootWindow(dpy) : target.window;
+    win = target.kind == TargetKind::Root ? VirtualRootWindow(dpy, DefaultScreen(dpy)) : target.window;
   }
   g_target = win;
   XWindowAttributes wa{};
