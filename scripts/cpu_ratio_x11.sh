@@ -8,6 +8,8 @@
 # here (charger offline, battery discharging, given by QRVSAVER_POWER_SUPPLY),
 # and a second line compares it with the run on mains:
 #   WxH battery: saver B CPU s per s, battery / mains M
+# and each run of the hack adds its frame count and intervals (its own
+# counter, QRV_FRAME_STATS).
 # CPU is user + system time per wall second, after a 4-second warm-up, of the
 # program and of the X server together: with shared memory the server does the
 # copying that a window system must do, so the program's own figure alone
@@ -54,17 +56,19 @@ for size in "${sizes[@]}"; do
   for _ in $(seq 100); do [ -s "$work/fd" ] && break; sleep 0.1; done
   export DISPLAY=":$(head -1 "$work/fd")"
   read -r saver saver_own < <(QRVSAVER_DATA="$root/data/QR06V2XLM" QRVSAVER_POWER_SUPPLY="$work/mains" \
-    measure "$hack" -root)
+    QRV_FRAME_STATS="$work/mains.txt" measure "$hack" -root)
   if [ "$battery" = 1 ]; then
     read -r bat bat_own < <(QRVSAVER_DATA="$root/data/QR06V2XLM" QRVSAVER_POWER_SUPPLY="$work/battery" \
-      measure "$hack" -root)
+      QRV_FRAME_STATS="$work/battery.txt" measure "$hack" -root)
   fi
   read -r floor floor_own < <(measure "$work/floor")
   kill "$xvfb"; wait "$xvfb" 2>/dev/null || true; xvfb=""; rm -f "$work/fd"
   ratio=$(awk -v s="$saver" -v f="$floor" 'BEGIN{printf "%.1f", (f > 0) ? s / f : 0}')
   echo "$size: saver $saver, floor $floor CPU s per s, ratio $ratio (programs alone: saver $saver_own, floor $floor_own)"
+  echo "$size: saver $(cat "$work/mains.txt" 2>/dev/null || echo 'frames: no report')"
   if [ "$battery" = 1 ]; then
     echo "$size battery: saver $bat CPU s per s, battery / mains $(awk -v b="$bat" -v m="$saver" \
       'BEGIN{printf "%.2f", (m > 0) ? b / m : 0}') (program alone: $bat_own)"
+    echo "$size battery: saver $(cat "$work/battery.txt" 2>/dev/null || echo 'frames: no report')"
   fi
 done

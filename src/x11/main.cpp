@@ -25,6 +25,7 @@
 #include "fluid_music.h"
 #include "music/music_player.h"
 #include "power_supply.h"
+#include "saver/frame_intervals.h"
 #include "saver_options.h"
 #include "scene.h"
 #include "virtual_root.h"
@@ -197,6 +198,10 @@ int main(int argc, char** argv) {
   double next_power_check = NowMs() + kPowerCheckMs;
   bool repaint_all = true;
   FpsMeter fps;
+  // Measurement switch: with QRV_FRAME_STATS naming a file, the intervals
+  // between presented frames are summarised there when the hack ends.
+  const char* frame_stats_path = std::getenv("QRV_FRAME_STATS");
+  FrameIntervals frame_intervals;
   GC text_gc = XCreateGC(dpy, win, 0, nullptr);
   XSetForeground(dpy, text_gc, WhitePixel(dpy, DefaultScreen(dpy)));
   XSetBackground(dpy, text_gc, BlackPixel(dpy, DefaultScreen(dpy)));
@@ -239,6 +244,7 @@ int main(int argc, char** argv) {
       const uint32_t* pixels = scene.Render();
       if (pixels) surface.Present(pixels, r.x, r.y, r.w, r.h);
       fps.Count(now);
+      if (frame_stats_path) frame_intervals.Add(now);
       if (opt.fps) {
         char text[32];
         std::snprintf(text, sizeof text, " %.1f fps ", fps.value);
@@ -259,6 +265,12 @@ int main(int argc, char** argv) {
   // audio go; a window of our own goes with them.
   music.Stop();
   g_music = nullptr;
+  if (frame_stats_path && *frame_stats_path) {
+    if (FILE* f = std::fopen(frame_stats_path, "w")) {
+      std::fprintf(f, "%s\n", frame_intervals.Summary().c_str());
+      std::fclose(f);
+    }
+  }
   XFreeGC(dpy, text_gc);
   if (!g_target_gone) XSelectInput(dpy, win, NoEventMask);
   surface_owner.reset();  // detaches and frees the shared memory
