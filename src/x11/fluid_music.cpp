@@ -36,8 +36,16 @@ void Free(MusicParts* p) {
 FluidMusic::~FluidMusic() { Stop(); }
 
 void FluidMusic::Stop() {
+  cancel_ = true;
+  if (loader_.joinable()) loader_.join();
+  std::lock_guard<std::mutex> lock(mutex_);
   Free(parts_);
   parts_ = nullptr;
+}
+
+bool FluidMusic::Playing() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return parts_ != nullptr && parts_->player != nullptr;
 }
 
 bool FluidMusic::Start(const std::string& song_file, const std::string& sound_font) {
@@ -49,7 +57,7 @@ bool FluidMusic::Start(const std::string& song_file, const std::string& sound_fo
   p->settings = new_fluid_settings();
   if (!p->settings) return Free(p), false;
   p->synth = new_fluid_synth(p->settings);
-  if (!p->synth || fluid_synth_sfload(p->synth, sound_font.c_str(), 1) == FLUID_FAILED) return Free(p), false;
+  if (!p->synth) return Free(p), false;
   // The sound servers first, then the sound card itself. A server that is not
   // running is never started for us. The audio libraries below fluidsynth
   // write their own complaints to stderr when there is no device; silence
@@ -72,10 +80,29 @@ bool FluidMusic::Start(const std::string& song_file, const std::string& sound_fo
   if (null_fd >= 0) close(null_fd);
   if (saved_stderr >= 0) close(saved_stderr);
   if (!p->driver) return Free(p), false;
-  p->player = new_fluid_player(p->synth);
-  if (!p->player || fluid_player_add(p->player, song_file.c_str()) != FLUID_OK) return Free(p), false;
-  fluid_player_set_loop(p->player, -1);
-  if (fluid_player_play(p->player) != FLUID_OK) return Free(p), false;
-  parts_ = p;
+  // The driver plays the synth's silence until the song starts.
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    parts_ = p;
+  }
+  cancel_ = false;
+  try {
+    loader_ = std::thread([this, p, song_file, sound_font] {
+      if (cancel_ || fluid_synth_sfload(p->synth, sound_font.c_str(), 1) == FLUID_FAILED || cancel_) return;
+      fluid_player_t* player = new_fluid_player(p->synth);
+      if (!player) return;
+      if (fluid_player_add(player, song_file.c_str()) != FLUID_OK) {
+        delete_fluid_player(player);
+        return;
+      }
+      fluid_player_set_loop(player, -1);
+      std::lock_guard<std::mutex> lock(mutex_);
+      p->player = player;  // freed with the other parts
+      if (!cancel_) fluid_player_play(player);
+    });
+  } catch (...) {
+    Stop();  // no thread to be had: silence
+    return false;
+  }
   return true;
 }

@@ -2,7 +2,10 @@
 // Background music: one built-in MIDI song played in a loop through
 // libfluidsynth with the General MIDI sound font. Where there is no audio
 // device, no sound font or no song file, it stays silent and says nothing.
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 
 struct MusicParts;
 
@@ -13,13 +16,20 @@ class FluidMusic {
   FluidMusic(const FluidMusic&) = delete;
   FluidMusic& operator=(const FluidMusic&) = delete;
 
-  // Starts song_file looping; false (and silence) when it cannot be played.
+  // Opens the audio and starts song_file looping; false (and silence) when
+  // there is no audio device, sound font or song file. The sound font (about
+  // 140 MB) is read on a thread of its own, so the first pictures are not
+  // held up; the song starts when it is read.
   bool Start(const std::string& song_file, const std::string& sound_font);
+  // Closes the audio (after the sound font, if it is still being read).
   void Stop();
-  bool Playing() const { return parts_ != nullptr; }
+  bool Playing() const;
 
  private:
-  MusicParts* parts_ = nullptr;
+  std::thread loader_;
+  std::atomic<bool> cancel_{false};
+  mutable std::mutex mutex_;
+  MusicParts* parts_ = nullptr;  // under mutex_
 };
 
 // The sound font of Debian's fluid-soundfont-gm.
