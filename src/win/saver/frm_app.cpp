@@ -357,7 +357,9 @@ bool FrmApp::ReadDisplayLayout(DisplayLayout* layout) {
   layout_read_ms_ = NowMs();
   *layout = DisplayLayout{};
   // The process is DPI aware per monitor, so these are device pixels.
-  if (!EnumDisplayMonitors(nullptr, nullptr, &CollectLayout, reinterpret_cast<LPARAM>(layout))) return false;
+  const bool listed = EnumDisplayMonitors(nullptr, nullptr, &CollectLayout, reinterpret_cast<LPARAM>(layout)) != FALSE;
+  layout_read_took_ms_ = NowMs() - layout_read_ms_;
+  if (!listed) return false;
   if (layout->primary.Empty()) {
     // No monitor says it is the primary: the primary screen's size at 0,0.
     layout->primary = ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -394,8 +396,8 @@ void FrmApp::LayoutApplied() {
   GetClientRect(hwnd(), &cr);
   FILE* f = std::fopen(display_log_path_.c_str(), "a");
   if (!f) return;
-  std::fprintf(f, "relayout %d took %.0f ms: window %ld,%ld %ldx%ld client %ldx%ld compositor %dx%d movie %.2f,%.2f %.2fx%.2f title %.0fx%.0f reference %d,%d covers",
-               relayouts_, NowMs() - layout_read_ms_, wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top,
+  std::fprintf(f, "relayout %d took %.0f ms (reading the monitors %.0f ms): window %ld,%ld %ldx%ld client %ldx%ld compositor %dx%d movie %.2f,%.2f %.2fx%.2f title %.0fx%.0f reference %d,%d covers",
+               relayouts_, NowMs() - layout_read_ms_, layout_read_took_ms_, wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top,
                cr.right, cr.bottom, compositor_.Width(), compositor_.Height(), layers_.Movie.Left(),
                layers_.Movie.Top(), layers_.Movie.Width(), layers_.Movie.Height(), layers_.MovTitle.Width(),
                layers_.MovTitle.Height(), Module1::StartCursorX, Module1::StartCursorY);

@@ -87,7 +87,8 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   // Debug switch: with QRV_DISPLAY_LOG naming a file, every relayout adds a
   // line there with what the windows became and how long it took.
   std::string display_log_path_;
-  double layout_read_ms_ = 0;  // when the monitors were last read
+  double layout_read_ms_ = 0;  // when the monitors were last read...
+  double layout_read_took_ms_ = 0;  // ... and how long that took
   int relayouts_ = 0;
   ScreenRect primary_;  // where the last relayout put the window; empty before
 };
