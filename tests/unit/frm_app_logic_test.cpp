@@ -1,4 +1,5 @@
 #include "saver/frm_app_logic.h"
+#include "saver/movie_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -102,6 +103,28 @@ class RecordingHost : public FrmAppHost {
   void ApplyDrawLimits(const DrawLimits& l) override { limits.push_back(l); }
   PowerState power;
   std::vector<DrawLimits> limits;  // every change asked for, in order
+
+  bool ReadDisplayLayout(DisplayLayout* l) override {
+    *l = monitors;
+    return monitors_ok;
+  }
+  void PlaceWindow(const ScreenRect& r) override {
+    window = r;
+    client_w = r.Width();
+    client_h = r.Height();
+    Log("window " + std::to_string(r.Width()) + "x" + std::to_string(r.Height()));
+  }
+  std::vector<ScreenRect> CoverAreas() override { return covers; }
+  void ChangeCovers(const CoverPlan& plan) override {
+    for (auto it = plan.close.rbegin(); it != plan.close.rend(); ++it) covers.erase(covers.begin() + long(*it));
+    for (const ScreenRect& r : plan.open) covers.push_back(r);
+    Log("covers -" + std::to_string(plan.close.size()) + " +" + std::to_string(plan.open.size()));
+  }
+  void LayoutApplied() override { Log("relayout"); }
+  DisplayLayout monitors{{0, 0, 1024, 768}, {}};
+  bool monitors_ok = true;
+  ScreenRect window{0, 0, 1024, 768};
+  std::vector<ScreenRect> covers;
 
   static std::string Name(MovieLayer l) {
     return l == MovieLayer::FlashLoad ? "FlashLoad" : l == MovieLayer::Movie ? "Movie" : "MovTitle";
@@ -338,4 +361,147 @@ TEST(FrmAppLogic, PowerAndSessionSetTheDrawLimits) {
     logic.PowerChanged();
     EXPECT_EQ(host.limits.back(), c.want) << c.name;
   }
+}
+
+namespace {
+// A run on monitors `before`, with covers opened over its other monitors, loaded to step `steps`.
+struct SaverRun {
+  RecordingHost host;
+  FrmAppLogic logic{host};
+  SaverRun(const DisplayLayout& before, int steps) {
+    host.monitors = before;
+    host.covers = before.others;
+    host.window = before.primary;
+    host.display_w = uint32_t(before.primary.Width());
+    host.display_h = uint32_t(before.primary.Height());
+    host.client_w = before.primary.Width();
+    host.client_h = before.primary.Height();
+    logic.Form_Load();
+    RunSteps(logic, steps);
+    host.log.clear();
+  }
+};
+const ScreenRect kPrimary{0, 0, 1024, 768};
+const ScreenRect kRight{1024, 0, 1984, 540};
+}  // namespace
+
+TEST(FrmAppLogic, DisplayChangeDuringTheRunLaysEverythingOutAgain) {
+  const struct {
+    const char* name;
+    DisplayLayout before, after;
+    bool forced;
+    bool relayout;
+  } cases[] = {
+      {"the primary's mode made smaller", {kPrimary, {kRight}}, {{0, 0, 800, 600}, {kRight}}, false, true},
+      {"the primary's mode made larger", {kPrimary, {}}, {{0, 0, 1920, 1080}, {}}, false, true},
+      {"the second monitor removed", {kPrimary, {kRight}}, {kPrimary, {}}, false, true},
+      {"a second monitor added on the left", {kPrimary, {}}, {kPrimary, {{-960, 0, 0, 540}}}, false, true},
+      {"the second monitor's mode changed", {kPrimary, {kRight}}, {kPrimary, {{1024, 0, 2304, 1024}}}, false, true},
+      {"nothing changed", {kPrimary, {kRight}}, {kPrimary, {kRight}}, false, false},
+      {"a message with nothing changed", {kPrimary, {kRight}}, {kPrimary, {kRight}}, true, true},
+  };
+  for (const auto& c : cases) {
+    SaverRun run(c.before, 5);
+    RecordingHost& host = run.host;
+    host.monitors = c.after;
+    EXPECT_EQ(run.logic.DisplayChanged(c.forced), c.relayout) << c.name;
+    EXPECT_EQ(host.Logged("relayout"), c.relayout) << c.name;
+    EXPECT_FALSE(run.logic.Unloading()) << c.name;
+    EXPECT_EQ(host.cursor_count, -1) << c.name;  // still hidden, once
+    EXPECT_EQ(host.window, c.after.primary) << c.name;
+    EXPECT_EQ(host.covers, c.after.others) << c.name;
+    const MovieFrame f = MovieFrameFor(c.after.primary.Width(), c.after.primary.Height());
+    EXPECT_FLOAT_EQ(host.movie[0], f.left) << c.name;
+    EXPECT_FLOAT_EQ(host.movie[1], f.top) << c.name;
+    EXPECT_FLOAT_EQ(host.movie[2], f.width) << c.name;
+    EXPECT_FLOAT_EQ(host.movie[3], f.height) << c.name;
+    const std::string title = "place MovTitle " + std::to_string(c.after.primary.Width()) + "x" +
+                              std::to_string(c.after.primary.Height());
+    EXPECT_EQ(host.Logged(title), c.relayout) << c.name;
+    // The cursor and the reference point: at the new movie frame's corner + 10.
+    EXPECT_EQ(Module1::StartCursorX, RoundToPixel(f.left + 10.0)) << c.name;
+    EXPECT_EQ(Module1::StartCursorY, RoundToPixel(f.top + 10.0)) << c.name;
+    EXPECT_EQ(host.cursor_x, Module1::StartCursorX) << c.name;
+    EXPECT_EQ(host.cursor_y, Module1::StartCursorY) << c.name;
+    // The run still ends as before, with the cursor at the new primary's centre.
+    run.logic.Form_Unload();
+    EXPECT_TRUE(host.Logged("cursor " + std::to_string(c.after.primary.Width() / 2) + "," +
+                            std::to_string(c.after.primary.Height() / 2)))
+        << c.name;
+    EXPECT_EQ(host.cursor_count, 0) << c.name;
+  }
+}
+
+TEST(FrmAppLogic, CursorMovedBySystemDuringADisplayChangeDoesNotEndTheRun) {
+  // The second monitor goes away with the cursor on it; the system puts the
+  // cursor on what is left, right of and below the reference point.
+  SaverRun run({kPrimary, {kRight}}, 5);
+  RecordingHost& host = run.host;
+  host.monitors = {{0, 0, 800, 600}, {}};
+  host.cursor_x = 799;
+  host.cursor_y = 500;
+  run.logic.MouseMove();
+  EXPECT_FALSE(run.logic.Unloading());
+  EXPECT_TRUE(host.Logged("relayout"));
+  EXPECT_EQ(host.covers.size(), 0u);
+  EXPECT_EQ(host.window, host.monitors.primary);
+  // The same position reached by the user, with nothing changed, ends it.
+  host.log.clear();
+  host.cursor_x = 799;
+  host.cursor_y = 500;
+  run.logic.MouseMove();
+  EXPECT_TRUE(run.logic.Unloading());
+  EXPECT_FALSE(host.Logged("relayout"));
+  EXPECT_TRUE(host.Logged("cursor 400,300"));
+  // Once the unload runs, no change lays anything out.
+  host.monitors = {kPrimary, {kRight}};
+  EXPECT_FALSE(run.logic.DisplayChanged(true));
+}
+
+TEST(FrmAppLogic, DisplayChangeWhileLoadingMovesTheWindowsAndLeavesTheRestToTheSteps) {
+  SaverRun run({kPrimary, {kRight}}, 2);  // the movies are loaded, not yet placed
+  RecordingHost& host = run.host;
+  host.monitors = {{0, 0, 1280, 720}, {}};
+  host.display_w = 1280;
+  host.display_h = 720;
+  EXPECT_TRUE(run.logic.DisplayChanged(true));
+  // No movie placed and no cursor moved: no reference before the end of loading.
+  EXPECT_EQ(host.log, (std::vector<std::string>{"window 1280x720", "covers -1 +0", "relayout"}));
+  RunSteps(run.logic, 3);
+  EXPECT_FLOAT_EQ(host.movie[0], 1280 * 3.375f / 100);
+  EXPECT_TRUE(host.Logged("place MovTitle 1280x720"));
+  // Between step 4 and step 5 the movies move with the screen, the cursor does not.
+  SaverRun placed({kPrimary, {}}, 4);
+  placed.host.monitors = {{0, 0, 800, 600}, {}};
+  EXPECT_TRUE(placed.logic.DisplayChanged());
+  EXPECT_TRUE(placed.host.Logged("place Movie"));
+  EXPECT_FALSE(placed.host.Logged("cursor 37,103"));
+  placed.logic.TimerLoad_Timer();
+  EXPECT_TRUE(placed.host.Logged("cursor 37,103"));  // step 5, at the new corner
+}
+
+TEST(FrmAppLogic, CapturedDesktopIsTakenAgainOnlyWhenThePrimaryChangesSize) {
+  const struct { const char* name; DisplayLayout after; bool capture; } cases[] = {
+      {"primary resized", {{0, 0, 800, 600}, {kRight}}, true},
+      {"a monitor removed", {kPrimary, {}}, false},
+  };
+  for (const auto& c : cases) {
+    SaverRun run({kPrimary, {kRight}}, 0);
+    run.host.settings.values = {{"insko", "x"}, {"fileid", "(Default)"}, {"usebackground", "1"}};
+    RunSteps(run.logic, 5);
+    run.host.log.clear();
+    run.host.monitors = c.after;
+    EXPECT_TRUE(run.logic.DisplayChanged());
+    EXPECT_EQ(run.host.Logged("capture"), c.capture) << c.name;
+  }
+}
+
+TEST(FrmAppLogic, MonitorsThatCannotBeReadChangeNothing) {
+  SaverRun run({kPrimary, {kRight}}, 5);
+  run.host.monitors_ok = false;
+  EXPECT_FALSE(run.logic.DisplayChanged(true));
+  run.host.monitors_ok = true;
+  run.host.monitors = {{0, 0, 0, 0}, {}};  // no primary: nothing to lay out on
+  EXPECT_FALSE(run.logic.DisplayChanged(true));
+  EXPECT_TRUE(run.host.log.empty());
 }

@@ -33,6 +33,7 @@ void FrmAppLogic::Form_Load() {
   host_.LoadMovie(MovieLayer::FlashLoad, host_.DataFolder() + "QrvLoad.is");
   host_.ShowCursor(false);
   PowerChanged();
+  have_layout_ = host_.ReadDisplayLayout(&layout_);
 }
 
 void FrmAppLogic::PowerChanged() { host_.ApplyDrawLimits(ChooseDrawLimits(host_.ReadPowerState())); }
@@ -86,10 +87,48 @@ void FrmAppLogic::Step4() {
     w = cw > 0 ? static_cast<uint32_t>(cw) : 0;
     h = ch > 0 ? static_cast<uint32_t>(ch) : 0;
   }
-  const double W = w, H = h;
-  const MovieFrame f = MovieFrameFor(W, H);
+  PlaceMovies(w, h);
+}
+
+void FrmAppLogic::PlaceMovies(double width, double height) {
+  int cw = 0, ch = 0;
+  host_.GetClientSize(&cw, &ch);
+  const MovieFrame f = MovieFrameFor(width, height);
   host_.PlaceMovie(f.left, f.top, f.width, f.height);
   host_.PlaceTitle(static_cast<float>(cw), static_cast<float>(ch));
+}
+
+void FrmAppLogic::PlaceCursor() {
+  float left = 0, top = 0;
+  host_.GetMovieOrigin(&left, &top);
+  host_.SetCursorPos(RoundToPixel(left + 10.0), RoundToPixel(top + 10.0));
+  int x = 0, y = 0;
+  host_.GetCursorPos(&x, &y);
+  Module1::StartCursorX = static_cast<int16_t>(x);
+  Module1::StartCursorY = static_cast<int16_t>(y);
+}
+
+bool FrmAppLogic::DisplayChanged(bool forced) {
+  if (!loaded_ || unloading_) return false;
+  DisplayLayout now;
+  if (!host_.ReadDisplayLayout(&now) || now.primary.Empty()) return false;
+  if (have_layout_ && now == layout_ && !forced) return false;
+  const bool resized = !have_layout_ || now.primary.Width() != layout_.primary.Width() ||
+                       now.primary.Height() != layout_.primary.Height();
+  layout_ = now;
+  have_layout_ = true;
+  host_.PlaceWindow(now.primary);
+  const CoverPlan plan = PlanCovers(host_.CoverAreas(), now.others);
+  if (!plan.Empty()) host_.ChangeCovers(plan);
+  // Before step 4 the movies have no place yet; step 4 reads the new size.
+  if (load_step_ >= 4) PlaceMovies(now.primary.Width(), now.primary.Height());
+  if (!loading_) {
+    // A desktop picture taken at the old size would be stretched: take it again.
+    if (captured_ && resized) host_.CaptureDesktopBackground();
+    PlaceCursor();
+  }
+  host_.LayoutApplied();
+  return true;
 }
 
 void FrmAppLogic::Step5() {
@@ -98,14 +137,9 @@ void FrmAppLogic::Step5() {
   if (unloading_) return;  // the pending input ended the run
   host_.SetCoverVisible(false);
   loading_ = false;
-  if (Val(Read("UseBackground")) == 1) host_.CaptureDesktopBackground();
-  float left = 0, top = 0;
-  host_.GetMovieOrigin(&left, &top);
-  host_.SetCursorPos(RoundToPixel(left + 10.0), RoundToPixel(top + 10.0));
-  int x = 0, y = 0;
-  host_.GetCursorPos(&x, &y);
-  Module1::StartCursorX = static_cast<int16_t>(x);
-  Module1::StartCursorY = static_cast<int16_t>(y);
+  captured_ = Val(Read("UseBackground")) == 1;
+  if (captured_) host_.CaptureDesktopBackground();
+  PlaceCursor();
   host_.StopPlayMovie(MovieLayer::FlashLoad);
   host_.StopMovie(MovieLayer::FlashLoad);
   // ImageMask, the input catcher over the background, needs no showing: the
@@ -120,7 +154,11 @@ void FrmAppLogic::MouseMove() {
   if (loading_ || unloading_) return;  // the cover has no mouse watch
   int x = 0, y = 0;
   host_.GetCursorPos(&x, &y);
-  if (MouseEndsRun(x, y, Module1::StartCursorX, Module1::StartCursorY)) Form_Unload();
+  if (!MouseEndsRun(x, y, Module1::StartCursorX, Module1::StartCursorY)) return;
+  // The system moves the cursor when monitors come, go or change size; such
+  // a move is no sign of the user. The new layout sets a new reference.
+  if (DisplayChanged()) return;
+  Form_Unload();
 }
 
 void FrmAppLogic::Form_Unload() {

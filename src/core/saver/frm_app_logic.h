@@ -4,7 +4,9 @@
 // without a window. The Win32 form implements FrmAppHost.
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "saver/display_layout.h"
 #include "saver/power_policy.h"
 #include "settings/settings_port.h"
 
@@ -55,6 +57,17 @@ class FrmAppHost {
   virtual PowerState ReadPowerState() { return PowerState{}; }
   // Limits every movie layer's frame rate and render resolution.
   virtual void ApplyDrawLimits(const DrawLimits&) {}
+
+  // The monitors as they are now; false when they cannot be read.
+  virtual bool ReadDisplayLayout(DisplayLayout*) { return false; }
+  // Moves the main window over the primary monitor, its client area with it.
+  virtual void PlaceWindow(const ScreenRect&) {}
+  // The monitors that have a cover now, and the change that matches them to
+  // the monitors: covers closed, covers opened (showing what the others show).
+  virtual std::vector<ScreenRect> CoverAreas() { return {}; }
+  virtual void ChangeCovers(const CoverPlan&) {}
+  // A relayout has been applied (to show it at once, and to report it).
+  virtual void LayoutApplied() {}
   // Ends the process at once. A host used in tests may return.
   virtual void ExitProgram() = 0;
 };
@@ -86,6 +99,14 @@ class FrmAppLogic {
   // The power source or the session may have changed (and at load): the
   // movies get the limits that the state now calls for.
   void PowerChanged();
+  // The monitors may have changed: a message said so (`forced`), or the
+  // watch or a mouse move looks. When they did, or when forced, the main
+  // window takes the primary monitor, the covers follow the other monitors,
+  // the movies are laid out for the new size, and once loading is over the
+  // cursor is placed at the movie's corner again as the new reference point,
+  // so that a cursor the system moved does not end the run. True when a
+  // relayout ran.
+  bool DisplayChanged(bool forced = false);
 
   int16_t LoadStep() const { return load_step_; }
   bool Loading() const { return loading_; }
@@ -97,6 +118,10 @@ class FrmAppLogic {
   void Step3();
   void Step4();
   void Step5();
+  // Step 4's layout for a screen of that size; the title takes the client area.
+  void PlaceMovies(double width, double height);
+  // The cursor at the movie's corner + 10, and where it really is as the reference.
+  void PlaceCursor();
   std::string Read(const char* name);
 
   FrmAppHost& host_;
@@ -105,4 +130,7 @@ class FrmAppLogic {
   bool unloading_ = false;
   bool loaded_ = false;             // the load has run...
   bool screen_save_active_ = true;  // ... and read the activation as this
+  bool captured_ = false;           // the background is the captured desktop
+  bool have_layout_ = false;        // the monitors were read...
+  DisplayLayout layout_;            // ... as this, last time
 };

@@ -45,6 +45,8 @@ FrmApp::FrmApp()
   char path[MAX_PATH];
   const DWORD n = GetEnvironmentVariableA("QRV_FRAME_STATS", path, MAX_PATH);
   if (n > 0 && n < MAX_PATH) frame_stats_path_ = path;
+  const DWORD m = GetEnvironmentVariableA("QRV_DISPLAY_LOG", path, MAX_PATH);
+  if (m > 0 && m < MAX_PATH) display_log_path_ = path;
 }
 FrmApp::~FrmApp() = default;
 
@@ -84,6 +86,32 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_SIZE:
       Form_Resize();
+      return 0;
+    case WM_DISPLAYCHANGE:
+      // A mode changed, or a monitor came or went. (Wine does not always say
+      // so; the watch of TmBucle then sees the new monitors.)
+      logic_.DisplayChanged(true);
+      return 0;
+    case WM_WINDOWPOSCHANGING:
+      if (!primary_.Empty()) {
+        // Once the window has been laid out on the monitors, it keeps the
+        // primary's place and size, whoever asks for another (Wine sizes a
+        // maximized window back to the old screen after a mode change).
+        auto* pos = reinterpret_cast<WINDOWPOS*>(lp);
+        if (!(pos->flags & SWP_NOMOVE)) {
+          pos->x = primary_.left;
+          pos->y = primary_.top;
+        }
+        if (!(pos->flags & SWP_NOSIZE)) {
+          pos->cx = primary_.Width();
+          pos->cy = primary_.Height();
+        }
+      }
+      break;
+    case WM_DPICHANGED:
+      // The window stays over its whole monitor, whatever size the system
+      // suggests for the new scale.
+      logic_.DisplayChanged(true);
       return 0;
     case WM_POWERBROADCAST:
       // Mains or battery, or the battery saver, changed (older systems say
@@ -161,9 +189,16 @@ void FrmApp::Form_Resize() {
   GetClientRect(hwnd(), &rc);
   compositor_.Resize(rc.right, rc.bottom);
   Animate();
+  if (!display_log_path_.empty()) {
+    if (FILE* f = std::fopen(display_log_path_.c_str(), "a")) {
+      std::fprintf(f, "size %ldx%ld zoomed %d\n", rc.right, rc.bottom, IsZoomed(hwnd()) ? 1 : 0);
+      std::fclose(f);
+    }
+  }
 }
 
 void FrmApp::TmBucle_Timer() {
+  logic_.DisplayChanged();
   SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   covers_.StayOnTop();
   if (!IsZoomed(hwnd())) ShowWindow(hwnd(), SW_MAXIMIZE);
@@ -302,6 +337,73 @@ void FrmApp::ApplyDrawLimits(const DrawLimits& limits) {
     compositor_.LayerAt(i).SetDrawLimits(limits.max_fps, limits.max_render_scale);
   }
   Animate();
+}
+
+namespace {
+BOOL CALLBACK CollectLayout(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
+  auto* layout = reinterpret_cast<DisplayLayout*>(param);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info)) {
+    const ScreenRect r{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
+    if (info.dwFlags & MONITORINFOF_PRIMARY) layout->primary = r;
+    else layout->others.push_back(r);
+  }
+  return TRUE;
+}
+}  // namespace
+
+bool FrmApp::ReadDisplayLayout(DisplayLayout* layout) {
+  layout_read_ms_ = NowMs();
+  *layout = DisplayLayout{};
+  // The process is DPI aware per monitor, so these are device pixels.
+  const bool listed = EnumDisplayMonitors(nullptr, nullptr, &CollectLayout, reinterpret_cast<LPARAM>(layout)) != FALSE;
+  layout_read_took_ms_ = NowMs() - layout_read_ms_;
+  if (!listed) return false;
+  if (layout->primary.Empty()) {
+    // No monitor says it is the primary: the primary screen's size at 0,0.
+    layout->primary = ScreenRect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  }
+  return true;
+}
+
+void FrmApp::PlaceWindow(const ScreenRect& primary) {
+  // The client area (and with it the compositor) follows at once (WM_SIZE).
+  // Wine leaves the on-screen size of a maximized window to the window
+  // manager, so the window is restored, placed and maximized again; while it
+  // is restored, WM_WINDOWPOSCHANGING keeps it over the primary.
+  primary_ = primary;
+  RECT now{0, 0, 0, 0};
+  GetWindowRect(hwnd(), &now);
+  if (ScreenRect{now.left, now.top, now.right, now.bottom} == primary) return;  // nothing to move
+  const bool zoomed = IsZoomed(hwnd()) != FALSE;
+  if (zoomed) ShowWindow(hwnd(), SW_SHOWNOACTIVATE);
+  SetWindowPos(hwnd(), HWND_TOPMOST, primary.left, primary.top, primary.Width(), primary.Height(), SWP_NOACTIVATE);
+  if (zoomed) ShowWindow(hwnd(), SW_MAXIMIZE);
+}
+
+std::vector<ScreenRect> FrmApp::CoverAreas() { return covers_.Areas(); }
+void FrmApp::ChangeCovers(const CoverPlan& plan) { covers_.Change(plan); }
+
+void FrmApp::LayoutApplied() {
+  ++relayouts_;
+  compositor_.InvalidateAll();
+  Animate();
+  UpdateWindow(hwnd());  // the new layout goes to the screen now, not at the next idle moment
+  if (display_log_path_.empty()) return;
+  RECT wr{0, 0, 0, 0}, cr{0, 0, 0, 0};
+  GetWindowRect(hwnd(), &wr);
+  GetClientRect(hwnd(), &cr);
+  FILE* f = std::fopen(display_log_path_.c_str(), "a");
+  if (!f) return;
+  std::fprintf(f, "relayout %d took %.0f ms (reading the monitors %.0f ms): window %ld,%ld %ldx%ld client %ldx%ld compositor %dx%d movie %.2f,%.2f %.2fx%.2f title %.0fx%.0f reference %d,%d covers",
+               relayouts_, NowMs() - layout_read_ms_, layout_read_took_ms_, wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top,
+               cr.right, cr.bottom, compositor_.Width(), compositor_.Height(), layers_.Movie.Left(),
+               layers_.Movie.Top(), layers_.Movie.Width(), layers_.Movie.Height(), layers_.MovTitle.Width(),
+               layers_.MovTitle.Height(), Module1::StartCursorX, Module1::StartCursorY);
+  for (const ScreenRect& r : covers_.Areas()) std::fprintf(f, " %d,%d-%d,%d", r.left, r.top, r.right, r.bottom);
+  std::fprintf(f, "\n");
+  std::fclose(f);
 }
 
 void FrmApp::ExitProgram() { ExitProcess(0); }

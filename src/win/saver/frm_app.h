@@ -55,6 +55,11 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   void StopLoadTimer() override;
   PowerState ReadPowerState() override;
   void ApplyDrawLimits(const DrawLimits& limits) override;
+  bool ReadDisplayLayout(DisplayLayout* layout) override;
+  void PlaceWindow(const ScreenRect& primary) override;
+  std::vector<ScreenRect> CoverAreas() override;
+  void ChangeCovers(const CoverPlan& plan) override;
+  void LayoutApplied() override;
   void ExitProgram() override;
 
   void Form_Resize();
@@ -79,4 +84,11 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   std::string frame_stats_path_;
   FrameIntervals frame_intervals_;
   double frame_stats_written_ms_ = 0;
+  // Debug switch: with QRV_DISPLAY_LOG naming a file, every relayout adds a
+  // line there with what the windows became and how long it took.
+  std::string display_log_path_;
+  double layout_read_ms_ = 0;  // when the monitors were last read...
+  double layout_read_took_ms_ = 0;  // ... and how long that took
+  int relayouts_ = 0;
+  ScreenRect primary_;  // where the last relayout put the window; empty before
 };

@@ -72,6 +72,8 @@ class MonitorCovers::Cover : public SaverWindow {
     InvalidateRect(hwnd(), nullptr, FALSE);
   }
 
+  const RECT& Area() const { return area_; }
+
   void StayOnTop() {
     SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   }
@@ -137,20 +139,49 @@ MonitorCovers::~MonitorCovers() = default;
 void MonitorCovers::Open() {
   std::vector<RECT> areas;
   EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&areas));
-  for (const RECT& area : areas) {
-    if (area.right <= area.left || area.bottom <= area.top) continue;
-    auto cover = std::make_unique<Cover>(input_, area);
-    if (cover->Open()) covers_.push_back(std::move(cover));
+  std::vector<ScreenRect> monitors;
+  for (const RECT& a : areas) monitors.push_back(ScreenRect{a.left, a.top, a.right, a.bottom});
+  Change(PlanCovers(Areas(), monitors));
+}
+
+bool MonitorCovers::OpenCover(const RECT& area) {
+  auto cover = std::make_unique<Cover>(input_, area);
+  if (!cover->Open()) return false;
+  if (!picture_.empty()) cover->SetPicture(picture_);
+  if (desktop_) cover->CaptureDesktop();
+  cover->ShowBackground(shown_);
+  covers_.push_back(std::move(cover));
+  return true;
+}
+
+std::vector<ScreenRect> MonitorCovers::Areas() const {
+  std::vector<ScreenRect> areas;
+  for (const auto& c : covers_) {
+    const RECT& a = c->Area();
+    areas.push_back(ScreenRect{a.left, a.top, a.right, a.bottom});
   }
+  return areas;
+}
+
+void MonitorCovers::Change(const CoverPlan& plan) {
+  // Highest index first, so the lower ones still name the same covers.
+  for (auto it = plan.close.rbegin(); it != plan.close.rend(); ++it) {
+    if (*it < covers_.size()) covers_.erase(covers_.begin() + std::ptrdiff_t(*it));
+  }
+  for (const ScreenRect& r : plan.open) OpenCover(RECT{r.left, r.top, r.right, r.bottom});
 }
 
 void MonitorCovers::SetPicture(const Picture& picture) {
+  picture_ = picture;
+  desktop_ = false;
   for (auto& c : covers_) c->SetPicture(picture);
 }
 void MonitorCovers::CaptureDesktop() {
+  desktop_ = true;
   for (auto& c : covers_) c->CaptureDesktop();
 }
 void MonitorCovers::ShowBackground(bool shown) {
+  shown_ = shown;
   for (auto& c : covers_) c->ShowBackground(shown);
 }
 void MonitorCovers::StayOnTop() {

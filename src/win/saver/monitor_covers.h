@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "saver/display_layout.h"
 #include "shared/picture.h"
 #include "shared/window.h"
 
@@ -30,6 +31,12 @@ class MonitorCovers {
   // (none on a single monitor), without taking the activation.
   void Open();
   size_t Count() const { return covers_.size(); }
+  // The monitors that have a cover, in the covers' order.
+  std::vector<ScreenRect> Areas() const;
+  // Closes the covers that the plan names and opens the new ones, each
+  // showing what the others show: the picture, or the desktop painted into
+  // it when the others show the desktop, or black.
+  void Change(const CoverPlan& plan);
 
   // The picture that the covers show once the background is shown: scaled to
   // fill each monitor, the middle kept. Drawn into each cover's bitmap here.
@@ -45,6 +52,12 @@ class MonitorCovers {
 
  private:
   class Cover;
+  bool OpenCover(const RECT& area);
+
   Input input_;
   std::vector<std::unique_ptr<Cover>> covers_;
+  // What the covers show, for covers opened later.
+  Picture picture_;
+  bool desktop_ = false;  // the desktop painted into each cover
+  bool shown_ = false;    // the picture rather than black
 };
