@@ -1,7 +1,8 @@
 #!/bin/sh
 # Real-world movies nobody here made: fetches npm packages that ship Lottie
-# files (pinned versions) into build/corpus/, and checks every Lottie file in
-# them with vsicheck. Prints one line per file and an accepted/refused table.
+# files (pinned versions) into build/corpus/, exports Debian's Synfig examples
+# with Synfig's Lottie exporter when both are installed, and checks every
+# Lottie file with vsicheck. Prints one line per file and an accepted/refused table.
 #   scripts/corpus.sh [VSICHECK]
 # VSICHECK defaults to the test build's (build/host, with ASan and UBSan), so
 # that the run also shows any sanitizer report: vsicheck stops on the first.
@@ -19,6 +20,22 @@ for p in $packages; do
     tar xzf "$dir/pkgs/$name"-*.tgz -C "$dir/files/$name"
   fi
 done
+# Debian's Synfig examples (synfig-examples), exported to Lottie by Synfig's
+# own exporter as a maker would; the exporter fails on some, listed apart.
+exporter=/usr/share/synfig/plugins/lottie-exporter/lottie-exporter.py
+examples=/usr/share/doc/synfig-examples/examples
+: >"$dir/synfig-failed.txt"
+if [ -f "$exporter" ] && [ -d "$examples" ]; then
+  sx=$dir/files/synfig-examples
+  [ -d "$sx" ] || { mkdir -p "$sx" && cp -r "$examples"/. "$sx"/; }
+  for sif in "$sx"/*.sif; do
+    n=${sif%.sif}
+    [ -s "$n.json" ] && continue
+    if ! (cd "$sx" && timeout 300 /usr/bin/python3 "$exporter" "$sif" "$n.json") >"$n.log" 2>&1; then
+      rm -f "$n.json"; basename "$sif" >>"$dir/synfig-failed.txt"
+    fi
+  done
+fi
 # Lottie files: a JSON object with layers and a frame rate (leaves out the
 # format's schema pages and package metadata).
 list=$dir/list.txt
@@ -58,3 +75,6 @@ for r in rows:
 ok = sum(r["accepted"] for r in rows)
 print("\ncorpus: %d files, %d accepted, %d refused" % (len(rows), ok, len(rows) - ok))
 PY
+if [ -s "$dir/synfig-failed.txt" ]; then
+  echo "Synfig's exporter failed on $(wc -l <"$dir/synfig-failed.txt") examples: $(tr '\n' ' ' <"$dir/synfig-failed.txt")"
+fi

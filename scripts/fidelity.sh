@@ -59,7 +59,9 @@ for movie in open(os.path.join(out, "movies.txt")).read().split("\n"):
     m = json.loads(data)
     mw, mh = m["w"], m["h"]
     s = min(400.0 / mw, 300.0 / mh)
-    w, h = max(16, int(mw * s)) // 8 * 8, max(16, int(mh * s)) // 8 * 8
+    # The movie's own shape (both players centre a movie that does not fill
+    # the page, so a rounded shape would shift one picture against the other).
+    w, h = max(16, int(round(mw * s))), max(16, int(round(mh * s)))
     total = int(m["op"] - m["ip"])
     name = os.path.basename(movie)
     for i in range(per):

@@ -2,8 +2,17 @@
 # Sets up, builds, and starts the screensaver under Wine. The switch is passed
 # on (default /s). Without a $DISPLAY it starts its own Xvfb and writes a
 # screenshot to dist/screens/ a few seconds after the start.
+#   scripts/run.sh [--vsi FILE] [switch]
+# --vsi FILE tries a visualisation of your own: it is copied into the program's
+# data folder (which the build renews) under its file name, with .vsi, and
+# chosen in this prefix's settings.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+vsi=""
+if [ "${1:-}" = --vsi ]; then
+  [ $# -ge 2 ] && [ -f "$2" ] || { echo "run: --vsi needs a movie file" >&2; exit 1; }
+  vsi="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"; shift 2
+fi
 cd "$root"
 bash scripts/setup.sh
 bash scripts/build.sh
@@ -34,6 +43,20 @@ elif [ "$(echo "${switch[0]}" | cut -c1-2 | tr a-z A-Z)" = /C ]; then
   echo "run: the download site is served on 127.0.0.1:$port for this prefix"
 else
   "$QRV_WINE" reg add "$key" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null 2>&1
+fi
+if [ -n "$vsi" ]; then
+  name=$(basename "$vsi"); name=${name%.*}
+  cp "$vsi" "$QRV_DIST/QR06V2XLM/$name.vsi"
+  settings='HKCU\Quorvane\VMSRC16\Settings'
+  # A prefix the program never ran in gets the first run's settings now, so
+  # that the first run does not put the default visualisation back.
+  if ! "$QRV_WINE" reg query "$settings" /v InsKo >/dev/null 2>&1; then
+    for kv in EnableSound=1 SoundMCI=1 SoundID=Sandstorm SoundRND=1 UseBackGround=0 InsKo=regkoinic; do
+      "$QRV_WINE" reg add "$settings" /v "${kv%%=*}" /t REG_SZ /d "${kv#*=}" /f >/dev/null 2>&1
+    done
+  fi
+  "$QRV_WINE" reg add "$settings" /v FileID /t REG_SZ /d "$name" /f >/dev/null 2>&1
+  echo "run: \"$name\" is in $QRV_DIST/QR06V2XLM and chosen"
 fi
 cd "$QRV_DIST"
 echo "run: starting $QRV_DIST/QrvSaver2006.scr ($QRV_ARCH) ${switch[*]}"

@@ -32,7 +32,8 @@ pkgs=(cmake ninja-build g++ make pkg-config python3
       timidity sox freepats
       xserver-xorg-core xserver-xorg-video-dummy nsis
       libx11-dev libxext-dev libfluidsynth-dev fluid-soundfont-gm xscreensaver lintian
-      chromium)   # the download site's pages are checked in a real browser
+      chromium    # the download site's pages are checked in a real browser
+      synfigstudio synfig python3-lxml)  # the makers' guide: Synfig and its Lottie exporter (which needs lxml)
 [ "$can32" = 1 ] && pkgs+=(wine32:i386)
 
 need_install=()

@@ -1,7 +1,8 @@
 // Shapes of real-world movies that exporters write and the player must play:
 // numbers that cannot matter, long movies, images flagged loosely, whole
-// numbers written as decimals. Each is loaded and rendered, and its picture
-// checked; what must stay refused says why, with the JSON path.
+// numbers written as decimals, the forms of early exporters. Each is loaded
+// and rendered, and its picture checked; what must stay refused says why,
+// with the JSON path.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -72,6 +73,16 @@ TEST(RealWorldMovies, GenuineAnimationsPlay) {
       R"({"ddd":0,"ind":1,"ty":2,"nm":"pic","refId":"img","sr":1,"ks":{"o":{"a":0,"k":100},"r":{"a":0,"k":0},)"
       R"("p":{"a":0,"k":[0,0,0]},"a":{"a":0,"k":[0,0,0]},"s":{"a":0,"k":[500,500,100]}},"ao":0,"ip":0,"op":10,"st":0})";
   const std::string decimal_header = R"("w":10.0,"h":10.0,"fr":10.0,"ip":0.0,"op":10.0)";
+  // An outline through the corners (1,1) (9,1) (9,9) (1,9), open in its data
+  // and marked closed on the shape, as early exporters wrote it; stroked 2 wide.
+  const std::string marked_closed =
+      R"({"ty":"gr","it":[{"ty":"sh","closed":true,"ks":{"a":0,"k":{"i":[[0,0],[0,0],[0,0],[0,0]],)"
+      R"("o":[[0,0],[0,0],[0,0],[0,0]],"v":[[1,1],[9,1],[9,9],[1,9]]}}},)"
+      R"({"ty":"st","c":{"a":0,"k":[1,1,1,1]},"o":{"a":0,"k":100},"w":{"a":0,"k":2},"lc":1,"lj":1},)"
+      R"({"ty":"tr","p":{"a":0,"k":[0,0]},"a":{"a":0,"k":[0,0]},"s":{"a":0,"k":[100,100]},"r":{"a":0,"k":0},"o":{"a":0,"k":100}}]})";
+  const auto made_by = [](const std::string& doc, const char* version) {
+    return Replace(doc, "\"v\":\"5.5.2\"", std::string("\"v\":\"") + version + "\"");
+  };
   struct Case {
     const char* name;
     std::string bytes;
@@ -92,6 +103,11 @@ TEST(RealWorldMovies, GenuineAnimationsPlay) {
       {"whole numbers written as decimals",
        Doc(decimal_header, Replace(Replace(ShapeLayer(box_left), "\"ty\":4", "\"ty\":4.0"), "\"ind\":1", "\"ind\":1.0")),
        0, 2, 5, 0xFFFFFFFFu, 7},
+      {"colours of an early exporter run 0..255",
+       made_by(Doc(Header(), ShapeLayer(BoxGroup(10, 10, 5, 5, Static("[128,0,0,255]")))), "4.0.0"), 0, 5, 5,
+       0xFF800000u, -1},
+      {"a path an early exporter marks closed on its shape", made_by(Doc(Header(), ShapeLayer(marked_closed)), "4.4.0"),
+       0, 1, 5, 0xFFFFFFFFu, 5},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -105,6 +121,49 @@ TEST(RealWorldMovies, GenuineAnimationsPlay) {
     const uint32_t got = PixelAt(p, c.frame, c.x, c.y);
     EXPECT_TRUE(Near(got, c.color)) << std::hex << got;
     if (c.clear_x >= 0) EXPECT_EQ(PixelAt(p, c.frame, c.clear_x, c.y), 0u);
+  }
+}
+
+// A red 10 x 10 solid painted by a fill effect, as one exporter writes every
+// shape: the effect's colour and opacity become the solid's when they hold
+// still; otherwise the effect stays (not shown) and is reported. Pixels are
+// premultiplied.
+TEST(RealWorldMovies, AFillEffectOnASolidBecomesItsColour) {
+  const auto solid = [](const std::string& colour, const std::string& opacity, const std::string& feather) {
+    const auto param = [](int ty, const char* nm, const std::string& v) {
+      return std::string(R"({"ty":)") + std::to_string(ty) + R"(,"nm":")" + nm + R"(","v":)" + v + "}";
+    };
+    const std::string fill = R"({"ty":21,"nm":"Fill","ef":[)" + param(10, "Fill Mask", Static("0")) + "," +
+                             param(7, "All Masks", Static("0")) + "," + param(2, "Color", colour) + "," +
+                             param(7, "Invert", Static("0")) + "," + param(0, "Horizontal Feather", feather) + "," +
+                             param(0, "Vertical Feather", Static("0")) + "," + param(0, "Opacity", opacity) + "]}";
+    return Doc(Header(), R"({"ddd":0,"ind":1,"ty":1,"nm":"s","sr":1,"ks":)" + Transform() +
+                             R"(,"ao":0,"sc":"#ff0000","sw":10,"sh":10,"ip":0,"op":10,"st":0,"ef":[)" + fill + "]}");
+  };
+  // Keyframes that hold one value, as the exporter writes a still colour.
+  const std::string held_blue =
+      R"({"a":1,"k":[{"t":0,"s":[0,0,1,1],"e":[0,0,1,1],"h":1},{"t":1,"h":1,"s":[0,0,1,1]}]})";
+  struct Case {
+    const char* name;
+    std::string bytes;
+    uint32_t color;
+    bool reported;
+  };
+  const Case cases[] = {
+      {"a still colour", solid(held_blue, Static("1"), Static("0")), 0xFF0000FFu, false},
+      {"a still colour at half opacity", solid(Static("[0,0,1,1]"), Static("0.5"), Static("0")), 0x7F00007Fu, false},
+      {"a colour that changes", solid(RampColor(), Static("1"), Static("0")), 0xFFFF0000u, true},
+      {"a feathered fill", solid(held_blue, Static("1"), Static("3")), 0xFFFF0000u, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const LottieCheck check = ValidateLottie(c.bytes);
+    ASSERT_TRUE(check.ok) << check.reason;
+    EXPECT_EQ(check.unsupported.size(), c.reported ? 1u : 0u);
+    MoviePlayer p;
+    ASSERT_TRUE(Placed(p).LoadMovieData(c.bytes));
+    const uint32_t got = PixelAt(p, 0, 5, 5);
+    EXPECT_TRUE(Near(got, c.color)) << std::hex << got;
   }
 }
 
