@@ -277,6 +277,13 @@ Section "Install"
     !endif
   ${Else}
     SetShellVarContext current
+    ; The folder page keeps what was typed in it: the folder of its own is
+    ; appended here (an upgrade stays where it is).
+    ReadRegStr $0 HKCU "${UNINST_KEY}" "InstallLocation"
+    ${If} $0 == ""
+    ${OrIf} $0 != "$INSTDIR"
+      Call AppendProductFolder
+    ${EndIf}
     StrCpy $UninstDir "$INSTDIR"
     ; Whatever the pages or the command line said, never into a folder of
     ; someone else's.

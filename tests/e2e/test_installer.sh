@@ -188,6 +188,32 @@ wineserver -w
 [ "$(reg_value "$DESKTOP" SCRNSAVE.EXE | tr A-Z a-z)" = "c:\\windows\\$sys\\qrvsaver2006.scr" ] ||
   fail "after the per-user uninstall SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)': the short form was not recognised"
 log "its uninstall recognised the short form and left the user's folder: ok"
+
+# A folder typed on the folder page gets a folder of its own as well.
+(exec "$QRV_WINE" "$SETUP" >"$E2E_DIR/setup2.log" 2>&1) &
+SETUP_PID=$!; E2E_PIDS+=("$SETUP_PID")
+wait_until 90 next_shown || fail "no Next button on the first page of the per-user install"
+click_button "$(title)" 1
+mode_shown() { probe dump "$(title)" | grep -q 'text=Just for me'; }
+wait_until 30 mode_shown || fail "no page with the choice of who uses the screensaver"
+click_button "$(title)" 1
+folder_shown() { probe dump "$(title)" | grep -qE '^id=1019 .*class=Edit'; }
+wait_until 30 folder_shown || fail "no folder page"
+click_button "$(title)" 1019
+xdotool key End shift+Home BackSpace
+xdotool type --delay 30 'C:\Paged'
+probe dump "$(title)" | grep -qE '^id=1019 .*text=C:\\Paged$' || fail "the folder was not typed: $(probe dump "$(title)" | grep '^id=1019 ')"
+click_button "$(title)" 1
+paged_done() { probe dump "$(title)" | grep -q 'It is now your screensaver\|is installed for you'; }
+wait_until 90 paged_done || fail "the install from the pages did not finish"
+kill "$SETUP_PID" 2>/dev/null; wait "$SETUP_PID" 2>/dev/null || true
+paged="$WINEPREFIX/drive_c/Paged"
+cmp -s "$paged/QrvSaver2006/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" ||
+  fail "the folder typed on the page got no folder of its own: $(cd "$paged" 2>/dev/null && ls | tr '\n' ' ')"
+wine "$paged/QrvSaver2006/Uninstall.exe" /S || fail "the uninstall of the install from the pages returned $?"
+wineserver -w
+[ ! -e "$paged/QrvSaver2006" ] || fail "the uninstall left $paged/QrvSaver2006"
+log "a folder typed on the page got \\QrvSaver2006 appended: ok"
 wine "C:\\$progs\\QrvSaver2006\\Uninstall.exe" /S || fail "the uninstall for every user returned $?"
 wineserver -w
 [ ! -e "$sysdir/QrvSaver2006.scr" ] && [ ! -e "$sysdir/QR06V2XLM" ] || fail "the program stayed in windows\\$sys"
