@@ -101,7 +101,7 @@ constexpr int kMaxRedirects = 5;
 constexpr DWORD kWaitSliceMs = 50;
 // Closing the handle ends a waiting call at once where the platform does so
 // (Windows); where it does not (Wine), the call is left behind after this.
-constexpr DWORD kStopGraceMs = 250;
+constexpr DWORD kStopGraceMs = 100;
 
 // What one blocking WinINet call works on. It belongs to the worker as much
 // as to the caller, so a call left behind after a cancel never touches
