@@ -6,7 +6,12 @@
 ; into the user's local program folder. /ALLUSERS (or the choice on the first
 ; page) installs into the system folder for every user, behind the
 ; administrator prompt. /S installs silently; /D=<folder> picks the folder of
-; a per-user install.
+; a per-user install, in which a folder QrvSaver2006 of its own is made.
+;
+; It writes only into folders it made itself (the system folder of an
+; install for every user aside, where it makes its data folder), and its
+; uninstaller removes only folders that the install made: which ones is
+; kept in the uninstall entry.
 
 Unicode true
 !ifndef ARCH
@@ -64,13 +69,16 @@ Var AllUsers      ; 1: every user, system folder; 0: this user only
 Var RadioMe
 Var RadioAll
 Var UninstDir     ; where the uninstaller lives
+Var FinishText    ; what the last page says
 
 !define MUI_WELCOMEPAGE_TEXT "This installs the ${PRODUCT} screensaver (${ARCH}, version ${VERSION}) and makes it your screensaver.$\r$\n$\r$\nThe screensaver you use now is remembered, and uninstalling ${PRODUCT} puts it back."
 !insertmacro MUI_PAGE_WELCOME
 Page custom ModePage ModePageLeave
 !define MUI_PAGE_CUSTOMFUNCTION_PRE DirectoryPre
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE DirectoryLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_TEXT "$FinishText"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\QrvSaver2006.scr"
 !define MUI_FINISHPAGE_RUN_PARAMETERS "/c"
 !define MUI_FINISHPAGE_RUN_TEXT "Open the screensaver's settings"
@@ -100,6 +108,44 @@ Function IsAdmin  ; pushes 1 when this process runs with administrator rights
   ${EndIf}
 FunctionEnd
 
+; The folder of a per-user install is always one of its own: a folder chosen
+; with /D= or on the page gets \QrvSaver2006 appended (unless it already ends
+; so), and so the uninstaller never empties a folder full of the user's files.
+Function AppendProductFolder
+  StrCpy $0 "$INSTDIR"
+  ${Do}
+    StrCpy $1 "$0" 1 -1
+    ${If} $1 != "\"
+    ${AndIf} $1 != "/"
+      ${Break}
+    ${EndIf}
+    StrCpy $0 "$0" -1
+  ${Loop}
+  ${GetFileName} "$0" $1
+  ${If} $1 == "${PRODUCT}"
+    StrCpy $INSTDIR "$0"
+  ${Else}
+    StrCpy $INSTDIR "$0\${PRODUCT}"
+  ${EndIf}
+FunctionEnd
+
+; Pushes 1 when $INSTDIR may take a per-user install: a folder that does not
+; exist yet, or the folder of this user's earlier install (an upgrade).
+Function FolderIsOurs
+  ReadRegStr $0 HKCU "${UNINST_KEY}" "InstallLocation"
+  ${If} $0 != ""
+  ${AndIf} $0 == "$INSTDIR"
+    Push 1
+  ${ElseIf} ${FileExists} "$INSTDIR"
+  ${OrIf} ${FileExists} "$INSTDIR\*.*"
+    Push 0
+  ${Else}
+    Push 1
+  ${EndIf}
+FunctionEnd
+
+!define FOREIGN_FOLDER_TEXT "The folder $INSTDIR already exists and was not made by this installer. ${PRODUCT} installs only into a new folder of its own: choose another one."
+
 Function .onInit
   !insertmacro SelectRegView
   !if "${ARCH}" == "x64"
@@ -115,11 +161,14 @@ Function .onInit
   ${IfNot} ${Errors}
     StrCpy $AllUsers 1
   ${EndIf}
-  ; An earlier per-user install is upgraded in its own folder.
+  ; An earlier per-user install is upgraded in its own folder; a new one
+  ; goes into a folder of its own.
   ${If} $AllUsers == 0
     ReadRegStr $R2 HKCU "${UNINST_KEY}" "InstallLocation"
     ${If} $R2 != ""
       StrCpy $INSTDIR $R2
+    ${Else}
+      Call AppendProductFolder
     ${EndIf}
   ${EndIf}
   ${If} $AllUsers == 1
@@ -148,7 +197,7 @@ Function ModePage
   Pop $RadioMe
   ${NSD_CreateRadioButton} 0 30u 100% 12u "For everyone on this computer (asks for administrator rights)"
   Pop $RadioAll
-  ${NSD_CreateLabel} 0 50u 100% 40u "For everyone, the screensaver goes into the Windows system folder, where the display settings of every user list it. Visualisations can then be downloaded only by an administrator."
+  ${NSD_CreateLabel} 0 50u 100% 50u "For everyone, the screensaver goes into the Windows system folder, where the display settings of every user list it. It becomes the screensaver of your account only: every other user picks it in their own display settings. Visualisations can then be downloaded only by an administrator."
   Pop $0
   ${NSD_Check} $RadioMe
   nsDialogs::Show
@@ -174,6 +223,38 @@ Function DirectoryPre
   ${EndIf}
 FunctionEnd
 
+Function DirectoryLeave
+  Call AppendProductFolder
+  Call FolderIsOurs
+  Pop $0
+  ${If} $0 != 1
+    MessageBox MB_ICONEXCLAMATION|MB_OK "${FOREIGN_FOLDER_TEXT}"
+    Abort  ; stay on the page
+  ${EndIf}
+FunctionEnd
+
+; Pushes 1 when the string on the stack holds a blank, else 0.
+Function HasBlank
+  Exch $0
+  Push $1
+  Push $2
+  StrCpy $2 0
+  ${Do}
+    StrCpy $1 "$0" 1 $2
+    ${If} $1 == ""
+      StrCpy $0 0
+      ${Break}
+    ${ElseIf} $1 == " "
+      StrCpy $0 1
+      ${Break}
+    ${EndIf}
+    IntOp $2 $2 + 1
+  ${Loop}
+  Pop $2
+  Pop $1
+  Exch $0
+FunctionEnd
+
 ; ---- install ---------------------------------------------------------------
 
 Section "Install"
@@ -196,15 +277,43 @@ Section "Install"
     !endif
   ${Else}
     SetShellVarContext current
+    ; The folder page keeps what was typed in it: the folder of its own is
+    ; appended here (an upgrade stays where it is).
+    ReadRegStr $0 HKCU "${UNINST_KEY}" "InstallLocation"
+    ${If} $0 == ""
+    ${OrIf} $0 != "$INSTDIR"
+      Call AppendProductFolder
+    ${EndIf}
     StrCpy $UninstDir "$INSTDIR"
+    ; Whatever the pages or the command line said, never into a folder of
+    ; someone else's.
+    Call FolderIsOurs
+    Pop $0
+    ${If} $0 != 1
+      MessageBox MB_ICONSTOP|MB_OK "${FOREIGN_FOLDER_TEXT}" /SD IDOK
+      SetErrorLevel 2
+      Abort
+    ${EndIf}
   ${EndIf}
 
-  ; The screensaver that is selected now, remembered once: an upgrade finds
-  ; the remembered one and keeps it.
-  ReadRegStr $0 HKCU "${UNINST_KEY}" "PreviousRemembered"
-  ${If} $0 == ""
-    ReadRegStr $0 HKLM "${UNINST_KEY}" "PreviousRemembered"
+  ; The folders that this install makes, kept in its entry so that the
+  ; uninstaller removes those and no others. An upgrade finds them made
+  ; already and keeps the earlier entry's word.
+  ${IfNot} ${FileExists} "$INSTDIR\*.*"
+    WriteRegStr SHCTX "${UNINST_KEY}" "MadeFolder" "1"
   ${EndIf}
+  ${IfNot} ${FileExists} "$INSTDIR\QR06V2XLM\*.*"
+    WriteRegStr SHCTX "${UNINST_KEY}" "MadeDataFolder" "1"
+  ${EndIf}
+  ${IfNot} ${FileExists} "$UninstDir\*.*"
+    WriteRegStr SHCTX "${UNINST_KEY}" "MadeUninstallerFolder" "1"
+  ${EndIf}
+
+  ; The screensaver that is selected now, remembered once in this install's
+  ; own entry (HKCU for one user, HKLM for all): an upgrade finds the
+  ; remembered one and keeps it, and an install of the other kind does not
+  ; stand in for it.
+  ReadRegStr $0 SHCTX "${UNINST_KEY}" "PreviousRemembered"
   ${If} $0 != "1"
     ClearErrors
     ReadRegStr $1 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
@@ -236,15 +345,34 @@ Section "Install"
 
   SetOutPath "$UninstDir"
   WriteUninstaller "$UninstDir\Uninstall.exe"
+
+  ; Select the screensaver, for the user who runs the installer only (other
+  ; users' choices are theirs). A path with blanks is written in its short
+  ; form, which every reader of the value takes as one path.
+  StrCpy $5 "$INSTDIR\QrvSaver2006.scr"
+  Push $5
+  Call HasBlank
+  Pop $6
+  ${If} $6 == 1
+    GetFullPathName /SHORT $6 "$5"
+    ${If} $6 != ""
+      StrCpy $5 $6
+    ${EndIf}
+  ${EndIf}
   ${If} $AllUsers == 1
   !if "${ARCH}" == "x64"
     ${EnableX64FSRedirection}
   !endif
   ${EndIf}
-
-  ; Select the screensaver.
-  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$INSTDIR\QrvSaver2006.scr"
+  WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" "$5"
+  WriteRegStr SHCTX "${UNINST_KEY}" "ScreenSaverValue" "$5"
   WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
+  ${If} $AllUsers == 1
+    StrCpy $FinishText "${PRODUCT} is installed for every user of this computer, and it is now your screensaver. It is not the screensaver of the other users: each of them can pick it in their own display settings."
+    DetailPrint "$FinishText"
+  ${Else}
+    StrCpy $FinishText "${PRODUCT} is installed for you, and it is now your screensaver."
+  ${EndIf}
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:Desktop" /TIMEOUT=500
 
   CreateShortcut "$SMPROGRAMS\${SHORTCUT}" "$INSTDIR\QrvSaver2006.scr" "/c" "$INSTDIR\QrvSaver2006.scr" 0 \
@@ -310,9 +438,23 @@ Section "Uninstall"
   ${EndIf}
 
   ; Put the earlier screensaver back, unless the user has chosen another
-  ; one since: then that choice stands.
+  ; one since: then that choice stands. The value names this program in its
+  ; long or its short (8.3) form, as the install wrote it or as the display
+  ; settings did.
   ReadRegStr $0 HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE"
+  ReadRegStr $5 SHCTX "${UNINST_KEY}" "ScreenSaverValue"
+  StrCpy $6 ""
+  GetFullPathName /SHORT $6 "$R0\QrvSaver2006.scr"
+  StrCpy $7 0
   ${If} $0 == "$R0\QrvSaver2006.scr"
+    StrCpy $7 1
+  ${ElseIf} $0 != ""
+    ${If} $0 == $5
+    ${OrIf} $0 == $6
+      StrCpy $7 1
+    ${EndIf}
+  ${EndIf}
+  ${If} $7 == 1
     ReadRegStr $1 SHCTX "${UNINST_KEY}" "PreviousScreenSaverSet"
     ReadRegStr $2 SHCTX "${UNINST_KEY}" "PreviousScreenSaver"
     ReadRegStr $3 SHCTX "${UNINST_KEY}" "PreviousScreenSaveActive"
@@ -332,12 +474,25 @@ Section "Uninstall"
 
   Delete "$SMPROGRAMS\${SHORTCUT}"
   Delete "$R0\QrvSaver2006.scr"
-  ; The data folder with the shipped movies and songs and the downloaded visualisations.
-  RMDir /r "$R0\QR06V2XLM"
+  ; The data folder with the shipped movies and songs and the downloaded
+  ; visualisations, when the install made it; a folder of that name that was
+  ; there before stays.
+  ReadRegStr $1 SHCTX "${UNINST_KEY}" "MadeDataFolder"
+  ${If} $1 == "1"
+    RMDir /r "$R0\QR06V2XLM"
+  ${EndIf}
   Delete "$INSTDIR\Uninstall.exe"
-  RMDir "$INSTDIR"
-  ${If} $UnRoot != "HKLM"
-    RMDir "$R0"  ; never the system folder
+  ; The folders that the install made, if empty now; never one it did not
+  ; make (the system folder, or a folder that held the user's files).
+  ReadRegStr $1 SHCTX "${UNINST_KEY}" "MadeUninstallerFolder"
+  ${If} $1 == "1"
+  ${AndIf} $INSTDIR != $R0
+    RMDir "$INSTDIR"
+  ${EndIf}
+  ReadRegStr $1 SHCTX "${UNINST_KEY}" "MadeFolder"
+  ${If} $1 == "1"
+  ${AndIf} $UnRoot != "HKLM"
+    RMDir "$R0"
   ${EndIf}
   DeleteRegKey SHCTX "${UNINST_KEY}"
 SectionEnd

@@ -30,16 +30,20 @@ mark="$WINEPREFIX/.qrvsaver-run-prefix"
 [ -z "${own_default:-}" ] || touch "$mark"  # the checkout's own prefix under build/
 # Settings mode: "Get More" downloads from the site. Serve site/ on loopback
 # and point this prefix's system proxy at it, so the program's built-in site
-# address reaches it with no other step. Other modes leave the proxy off.
+# address reaches it with no other step: an https address through a tunnel
+# whose certificate comes from a test CA that this prefix alone is made to
+# trust. Other modes leave the proxy off.
 key='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 if [ ! -f "$mark" ]; then
   echo "run: $WINEPREFIX was not made by this script: its proxy stays as it is"
 elif [ "$(echo "${switch[0]}" | cut -c1-2 | tr a-z A-Z)" = /C ]; then
   state="$root/build/run-site-server"
-  port=$(python3 "$root/tests/server/qrv_test_server.py" --state "$state" --site "$root/site" --no-tls \
+  port=$(python3 "$root/tests/server/qrv_test_server.py" --state "$state" --site "$root/site" \
     --daemon --parent $$ | cut -d' ' -f1)
   "$QRV_WINE" reg add "$key" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null 2>&1
   "$QRV_WINE" reg add "$key" /v ProxyServer /t REG_SZ /d "127.0.0.1:$port" /f >/dev/null 2>&1
+  "$QRV_WINE" "$root/$QRV_WIN_BUILD/tests/win/trust_ca.exe" "$("$QRV_WINE" winepath -w "$state/ca.der")" ||
+    echo "run: the test CA was not trusted in this prefix: downloads over https will fail" >&2
   echo "run: the download site is served on 127.0.0.1:$port for this prefix"
 else
   "$QRV_WINE" reg add "$key" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null 2>&1

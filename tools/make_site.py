@@ -891,8 +891,16 @@ td.vis p { margin: 0 0 5px 0; color: #c9c0ee; }
 .code { font-family: "Courier New", Courier, monospace; font-size: 16px; font-weight: bold; color: #5ff0ff;
   letter-spacing: 1px; }
 .how { margin: 4px 18px 16px 18px; color: #b9a8ff; }
+.get { margin: 10px 18px 0 18px; }
+.get h2 { margin: 0 0 4px 0; font-size: 15px; color: #ffffff; }
+.get ul { margin: 0; padding-left: 18px; color: #c9c0ee; }
 a { color: #8fe8ff; }
 """
+
+
+# The installers, the 64-bit one first: they sit at the site's root, beside
+# index.html (copied there from dist/ when the site is hosted).
+INSTALLERS = ("QrvSaver2006-setup-x64.exe", "QrvSaver2006-setup-x86.exe")
 
 
 def page(entries):
@@ -918,6 +926,11 @@ def page(entries):
 <body>
 <div class="head"><h1>QrvSaver2006 visualisations</h1>
 <p>Type a download code into the screensaver's &quot;Get More&quot; window and press Ok.</p></div>
+<div class="get"><h2>Get the screensaver</h2>
+<ul>
+<li><a href="../%s">%s</a>: for 64-bit Windows, which is all of Windows 11 and most of Windows 10.</li>
+<li><a href="../%s">%s</a>: for 32-bit Windows only.</li>
+</ul></div>
 <table class="cat">
 %s
 </table>
@@ -925,7 +938,7 @@ def page(entries):
 the screensaver picks it up from the clipboard.</p>
 </body>
 </html>
-""" % "\n".join(rows)
+""" % (INSTALLERS[0], INSTALLERS[0], INSTALLERS[1], INSTALLERS[1], "\n".join(rows))
 
 
 def our_movies():

@@ -6,7 +6,9 @@ Run from the repository root:
     python3 -m unittest discover -s tests/content -p 'test_test_server.py'
 """
 
+import http.client
 import os
+import ssl
 import subprocess
 import sys
 import tempfile
@@ -98,6 +100,94 @@ class RequestsAreBounded(unittest.TestCase):
                     self.fail("no error status")
                 except urllib.error.HTTPError as e:
                     self.assertEqual(e.code, 400)
+
+
+class TunnelToTheSiteAddress(unittest.TestCase):
+    """Through the plain port as a proxy, https://qrvsaver.example is reached
+    with TLS and a certificate for that name from the test CA; without TLS
+    no tunnel opens."""
+
+    def fetch(self, state, host, path, ca=True):
+        with open(os.path.join(state, "ports")) as f:
+            port = int(f.read().split()[0])
+        ctx = ssl.create_default_context(cafile=os.path.join(state, "trusted-ca.pem") if ca else None)
+        c = http.client.HTTPSConnection("127.0.0.1", port, timeout=30, context=ctx)
+        c.set_tunnel(host, 443)
+        try:
+            c.request("GET", path)
+            r = c.getresponse()
+            return r.status, r.read()
+        finally:
+            c.close()
+
+    def test_the_site_address_through_the_tunnel(self):
+        with tempfile.TemporaryDirectory() as state:
+            r = run("--state", state, "--daemon", "--site", os.path.join(ROOT, "site"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            try:
+                status, body = self.fetch(state, "qrvsaver.example", "/t/good.bin?n=50")
+                self.assertEqual((status, len(body)), (200, 50))
+                # The certificate names only its own hosts, and only the test CA vouches for it.
+                with self.assertRaises(ssl.SSLCertVerificationError):
+                    self.fetch(state, "other.example", "/t/good.bin")
+                with self.assertRaises(ssl.SSLCertVerificationError):
+                    self.fetch(state, "qrvsaver.example", "/t/good.bin", ca=False)
+                with open(os.path.join(state, "server.log")) as f:
+                    self.assertIn('tunnel "GET /t/good.bin?n=50', f.read())
+            finally:
+                run("--state", state, "--stop")
+
+    def test_no_tunnel_without_tls(self):
+        with tempfile.TemporaryDirectory() as state:
+            r = run("--state", state, "--daemon", "--no-tls")
+            self.assertEqual(r.returncode, 0, r.stderr)
+            try:
+                with self.assertRaises(OSError):
+                    self.fetch(state, "qrvsaver.example", "/t/good.bin")
+            finally:
+                run("--state", state, "--stop")
+
+
+class SiteAddressRule(unittest.TestCase):
+    """The configure-time rule of the site address: https, or plain http for
+    a loopback host or when insecure sites are allowed on purpose."""
+
+    def check(self, url, allow=False):
+        args = ["cmake"]
+        if url is not None:
+            args.append("-DQRV_SITE_URL=" + url)
+        if allow:
+            args.append("-DQRV_ALLOW_INSECURE_SITE=ON")
+        r = subprocess.run(args + ["-P", os.path.join(ROOT, "cmake", "site_url.cmake")],
+                           capture_output=True, text=True, timeout=60)
+        return r.returncode == 0, r.stdout + r.stderr
+
+    def test_table(self):
+        cases = [
+            (None, False, True),  # the default
+            ("https://qrvsaver.example", False, True),
+            ("https://downloads.example.org/saver", False, True),
+            ("http://qrvsaver.example", False, False),
+            ("http://downloads.example.org", False, False),
+            ("http://downloads.example.org", True, True),
+            ("http://127.0.0.1:8080", False, True),
+            ("http://localhost", False, True),
+            ("http://[::1]:8080", False, True),
+            ("http://127.0.0.1@evil.example", False, False),
+            ("http://localhost:80@evil.example", False, False),
+            ("http://evil.example/127.0.0.1", False, False),
+            ("https://qrvsaver.example/", False, False),
+            ("ftp://qrvsaver.example", True, False),
+            ("", False, False),
+        ]
+        for url, allow, ok in cases:
+            with self.subTest(url=url, allow=allow):
+                accepted, out = self.check(url, allow)
+                self.assertEqual(accepted, ok, out)
+                if url is None:
+                    self.assertIn("QRV_SITE_URL https://qrvsaver.example: accepted", out)
+                if not ok:
+                    self.assertIn("QRV_SITE_URL", out)
 
 
 if __name__ == "__main__":

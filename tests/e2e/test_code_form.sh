@@ -42,6 +42,7 @@ wait_until 120 watched "msgbox The visualisation has been successfully downloade
 wait_until 30 test -s "$E2E_DIR/app/rebuilt.txt" || fail "list not rebuilt after the download"
 wait_until 30 form_closed || fail "form did not close after the download"
 cmp -s "$DATA/tunnel.vsi" "$E2E_ROOT/site/VelmaraScreensaver/DWN/tunnel.exe" || fail "tunnel.vsi differs"
+site_tunnelled /VelmaraScreensaver/DWN/tunnel.exe || fail "the download did not go over https: $(grep tunnel.exe "$E2E_DIR/server/server.log")"
 [ "$(tr -d '\r\n' <"$E2E_DIR/app/rebuilt.txt")" = tunnel ] || fail "list not rebuilt with the new name"
 
 # 2. Code on the clipboard, file present: asked, No, nothing downloaded.

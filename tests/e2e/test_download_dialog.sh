@@ -37,6 +37,7 @@ grep -q ' rate [0-9]*[.,][0-9][0-9] Kbps' "$E2E_DIR/watch.log" || fail "rate not
 xdotool key Return
 wait_until 20 download_ended || fail "dialog did not close"
 cmp -s "$DATA/spirograph.vsi" "$E2E_ROOT/site/VelmaraScreensaver/DWN/spirograph.exe" || fail "file differs"
+site_tunnelled /VelmaraScreensaver/DWN/spirograph.exe || fail "the download did not go over https"
 [ -z "$(ls "$DATA" | grep -i '\.tmp$' || true)" ] || fail "temporary file left"
 
 # 2. Cancel: a real click on Cancel while the movie drips in; the old file stays.

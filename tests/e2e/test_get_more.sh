@@ -30,6 +30,9 @@ wait_until 10 test "$(ctl_field List1 items)" = "(default)|Orbits" || fail "List
 [ "$(ctl_field List1 sel)" = 1 ] || fail "Orbits not selected"
 shot get_more_listed
 cmp -s "$E2E_DIR/app/QR06V2XLM/orbits.vsi" "$E2E_ROOT/site/VelmaraScreensaver/DWN/orbits.exe" || fail "file differs"
+# The program's own address is https: the file came through a TLS tunnel,
+# with the certificate checked against the CA that this prefix trusts.
+site_tunnelled /VelmaraScreensaver/DWN/orbits.exe || fail "the download did not go over https: $(grep orbits "$E2E_DIR/server/server.log")"
 click Command3
 wait_exit 30 || fail "Accept did not end the program"
 [ "$(reg_value "$SETTINGS_KEY" FileID)" = Orbits ] || fail "FileID is '$(reg_value "$SETTINGS_KEY" FileID)'"

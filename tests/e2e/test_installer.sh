@@ -4,11 +4,18 @@
 # entry, the entry in the list of installed programs; /s runs from the
 # installed place; an upgrade keeps the settings and a downloaded
 # visualisation; the silent uninstall leaves only the settings key behind and
-# puts the previous screensaver back.
+# puts the previous screensaver back. Folders: /D= gets a folder of its own,
+# a folder that the installer did not make is neither written into nor
+# removed. For every user: the system folder, the screensaver set for the
+# installing user alone, which its last page says; a per-user install beside
+# it remembers its own previous screensaver, writes a path with blanks in its
+# short form, and its uninstaller recognises that form.
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/dialog_lib.sh"
 e2e_begin installer
 
-SETUP="$E2E_ROOT/dist/$(installer_name)"
+# QRV_TEST_SETUP names another installer to test (of the same program).
+SETUP="${QRV_TEST_SETUP:-$E2E_ROOT/dist/$(installer_name)}"
 [ -f "$SETUP" ] || fail "missing $SETUP (scripts/build.sh builds it)"
 DESKTOP='HKCU\Control Panel\Desktop'
 UNINST='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QrvSaver2006'
@@ -96,6 +103,18 @@ grep -q '^\[HKEY_CURRENT_USER\\Software\\Wine' "$E2E_DIR/software.txt" ||
 grep -qi 'qrvsaver2006' "$E2E_DIR/software.txt" && fail "registry entries left under HKCU\\Software: $(grep -i qrvsaver2006 "$E2E_DIR/software.txt" | head -3)"
 log "silent uninstall: nothing left but the settings key, previous screensaver back: ok"
 
+# /D= names a folder that holds a QrvSaver2006 folder the installer did not
+# make (with the user's file in it): the install refuses and writes nothing.
+foreign="$WINEPREFIX/drive_c/Foreign"
+mkdir -p "$foreign/QrvSaver2006"; echo mine >"$foreign/QrvSaver2006/mine.txt"
+rc=0; wine "$SETUP" /S '/D=C:\Foreign' || rc=$?
+[ "$rc" != 0 ] || fail "the install into a folder that it did not make returned 0"
+[ "$(cd "$foreign" && find . | sort | tr '\n' ' ')" = ". ./QrvSaver2006 ./QrvSaver2006/mine.txt " ] ||
+  fail "the refused install wrote into C:\\Foreign: $(cd "$foreign" && find . | head -5 | tr '\n' ' ')"
+wine reg query "$UNINST" >/dev/null 2>&1 && fail "the refused install wrote an uninstall entry"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE)" = 'C:\windows\system32\previous.scr' ] || fail "the refused install changed SCRNSAVE.EXE"
+log "an existing folder that the installer did not make is refused, nothing written: ok"
+
 # For every user (Wine's user is an administrator, so no prompt): the system
 # folder that the program's own kind of Windows programs use (the real
 # System32 for the 64-bit program), the entry under HKLM, and the uninstaller
@@ -125,7 +144,76 @@ diff -r "$sysdir/QR06V2XLM" "$DIST/QR06V2XLM" >/dev/null || fail "the data folde
 [ -f "$WINEPREFIX/drive_c/$progs/QrvSaver2006/Uninstall.exe" ] || fail "no uninstaller in $progs"
 [ -f "$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/QrvSaver2006 Settings.lnk" ] ||
   fail "no Start-menu entry for every user"
+[ -z "$(reg_value "$UNINST" DisplayName)" ] || fail "the install for every user wrote a per-user entry"
 log "install for every user into windows\\$sys, entry under HKLM: ok"
+
+# The same install with its pages: the last page says that the screensaver
+# was set for this user alone.
+(exec "$QRV_WINE" "$SETUP" /ALLUSERS >"$E2E_DIR/setup.log" 2>&1) &
+SETUP_PID=$!; E2E_PIDS+=("$SETUP_PID")
+wait_until 90 window_named '^QrvSaver2006 Setup' || fail "the installer showed no window"
+# The caption as the window has it now (each page may add to it).
+title() { xdotool getwindowname "$(xdotool search --name '^QrvSaver2006 Setup' | head -1)" 2>/dev/null; }
+next_shown() { probe dump "$(title)" | grep -q '^id=1 .*text=&Next'; }
+wait_until 30 next_shown || fail "no Next button on the first page of '$(title)'"
+click_button "$(title)" 1
+says_so() { probe dump "$(title)" | grep -q 'It is not the screensaver of the other users'; }
+wait_until 90 says_so || fail "the last page does not say that the screensaver was set for this user alone: $(probe dump "$(title)" | grep -i 'text=.*screensaver' | head -3)"
+shot installer_all_users_finish >/dev/null
+kill "$SETUP_PID" 2>/dev/null; wait "$SETUP_PID" 2>/dev/null || true
+log "the install for every user says that it set the screensaver for this user alone: ok"
+
+# A per-user install beside it, into a folder with a blank that holds a file
+# of the user's: its own folder inside, the previous screensaver (the one
+# for every user) remembered in its own entry, SCRNSAVE.EXE in the short
+# form; its uninstall recognises that form, puts the one for every user
+# back, and leaves the user's folder and file.
+mine_root="$WINEPREFIX/drive_c/My Programs"
+mkdir -p "$mine_root"; echo notes >"$mine_root/notes.txt"
+# /D= takes the rest of the command line as it stands, blanks and all: no
+# quotes around it, so it goes through cmd.
+wine cmd /c "$(winepath -w "$SETUP") /S /D=C:\My Programs" || fail "the per-user install into C:\\My Programs returned $?"
+mine="$mine_root/QrvSaver2006"
+cmp -s "$mine/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" || fail "not installed into C:\\My Programs\\QrvSaver2006: $(ls "$mine_root" | tr '\n' ' ')"
+[ "$(reg_value "$UNINST" PreviousScreenSaver | tr A-Z a-z)" = "c:\\windows\\$sys\\qrvsaver2006.scr" ] ||
+  fail "the per-user install remembered '$(reg_value "$UNINST" PreviousScreenSaver)' as the previous screensaver"
+short=$(reg_value "$DESKTOP" SCRNSAVE.EXE)
+[[ "$short" != *" "* ]] || fail "SCRNSAVE.EXE '$short' has a blank: not the short form"
+cmp -s "$(winepath -u "$short" 2>/dev/null)" "$mine/QrvSaver2006.scr" || fail "SCRNSAVE.EXE '$short' does not name the installed program"
+log "per-user install beside the one for every user: own folder, own previous screensaver, SCRNSAVE.EXE $short: ok"
+wine "$mine/Uninstall.exe" /S || fail "the per-user uninstall returned $?"
+wineserver -w
+[ ! -e "$mine" ] || fail "the per-user folder stayed: $(find "$mine" | head -3 | tr '\n' ' ')"
+[ "$(cat "$mine_root/notes.txt" 2>/dev/null)" = notes ] || fail "the uninstall took the user's folder or file"
+[ "$(reg_value "$DESKTOP" SCRNSAVE.EXE | tr A-Z a-z)" = "c:\\windows\\$sys\\qrvsaver2006.scr" ] ||
+  fail "after the per-user uninstall SCRNSAVE.EXE is '$(reg_value "$DESKTOP" SCRNSAVE.EXE)': the short form was not recognised"
+log "its uninstall recognised the short form and left the user's folder: ok"
+
+# A folder typed on the folder page gets a folder of its own as well.
+(exec "$QRV_WINE" "$SETUP" >"$E2E_DIR/setup2.log" 2>&1) &
+SETUP_PID=$!; E2E_PIDS+=("$SETUP_PID")
+wait_until 90 next_shown || fail "no Next button on the first page of the per-user install"
+click_button "$(title)" 1
+mode_shown() { probe dump "$(title)" | grep -q 'text=Just for me'; }
+wait_until 30 mode_shown || fail "no page with the choice of who uses the screensaver"
+click_button "$(title)" 1
+folder_shown() { probe dump "$(title)" | grep -qE '^id=1019 .*class=Edit'; }
+wait_until 30 folder_shown || fail "no folder page"
+click_button "$(title)" 1019
+xdotool key End shift+Home BackSpace
+xdotool type --delay 30 'C:\Paged'
+probe dump "$(title)" | grep -qE '^id=1019 .*text=C:\\Paged$' || fail "the folder was not typed: $(probe dump "$(title)" | grep '^id=1019 ')"
+click_button "$(title)" 1
+paged_done() { probe dump "$(title)" | grep -q 'It is now your screensaver\|is installed for you'; }
+wait_until 90 paged_done || fail "the install from the pages did not finish"
+kill "$SETUP_PID" 2>/dev/null; wait "$SETUP_PID" 2>/dev/null || true
+paged="$WINEPREFIX/drive_c/Paged"
+cmp -s "$paged/QrvSaver2006/QrvSaver2006.scr" "$DIST/QrvSaver2006.scr" ||
+  fail "the folder typed on the page got no folder of its own: $(cd "$paged" 2>/dev/null && ls | tr '\n' ' ')"
+wine "$paged/QrvSaver2006/Uninstall.exe" /S || fail "the uninstall of the install from the pages returned $?"
+wineserver -w
+[ ! -e "$paged/QrvSaver2006" ] || fail "the uninstall left $paged/QrvSaver2006"
+log "a folder typed on the page got \\QrvSaver2006 appended: ok"
 wine "C:\\$progs\\QrvSaver2006\\Uninstall.exe" /S || fail "the uninstall for every user returned $?"
 wineserver -w
 [ ! -e "$sysdir/QrvSaver2006.scr" ] && [ ! -e "$sysdir/QR06V2XLM" ] || fail "the program stayed in windows\\$sys"

@@ -26,15 +26,23 @@ Besides the static files of --site, /t/ routes misbehave on purpose:
     /t/to-https          302 to the trusted HTTPS port's /t/good.bin, host localhost
     /t/stall             ?head=S: waits S seconds before the headers; ?body=S:
                          announces 1000 bytes, sends 10, waits S seconds, sends the rest
+    /t/silent            the headers (1000 bytes announced), then nothing until the
+                         client goes (at most MAX_HOLD_S)
     /t/trickle?n=N&every=MS   N bytes, one every MS milliseconds
     /t/bigheader         good body, a Content-Type and a header over 1024 bytes
     /t/html              200 with an HTML page (a captive portal's answer)
+    /t/headers           200, the request's headers as the body (?set=NAME: also
+                         sets the cookie NAME=1)
     /t/file/PATH         the bytes of the file PATH under --files (default: the site)
     /t/seen?path=P       how many requests for the path P arrived so far
 
-Requests in absolute form ("GET http://host/path", as sent to a proxy)
-are answered as if the path alone had been asked for: pointed at as the
-system proxy, this server stands in for any site.
+Pointed at as the system proxy, the plain port stands in for any site:
+requests in absolute form ("GET http://host/path", as sent to a proxy) are
+answered as if the path alone had been asked for, and a tunnel asked for
+with CONNECT (how a client reaches an https site through a proxy) speaks
+TLS with the trusted certificate, which names qrvsaver.example besides
+localhost, and then answers as the other ports do. Without TLS (--no-tls)
+a CONNECT is refused. The log marks each tunnelled request with "tunnel".
 """
 
 import argparse
@@ -55,6 +63,7 @@ SEEN = {}
 # request can make the server allocate or sleep without end.
 MAX_BODY = 64 * 1024 * 1024
 MAX_WAIT_S = 30.0
+MAX_HOLD_S = 150.0
 MAX_PAD = 64 * 1024
 SEEN_LOCK = threading.Lock()
 PORTS = {}
@@ -69,11 +78,37 @@ class Handler(http.server.SimpleHTTPRequestHandler):
     site = None
     files = None
 
+    tunnel = False
+
     def log_message(self, fmt, *args):
         # One line per request in the state folder's server.log: the port
         # tells which listener (plain, trusted or untrusted TLS) answered.
-        sys.stderr.write("%d %s\n" % (self.server.server_address[1], (fmt % args)[:300]))
+        sys.stderr.write("%d%s %s\n" % (self.server.server_address[1], " tunnel" if self.tunnel else "",
+                                         (fmt % args)[:300]))
         sys.stderr.flush()
+
+    def do_CONNECT(self):
+        """A tunnel through this proxy: the answer 200, then TLS on the same
+        connection, and the requests inside it answered like any other."""
+        if TUNNEL_CONTEXT is None or self.tunnel:
+            return self.reply(405, b"no tunnel\n", 10, "text/plain")
+        self.send_response(200, "Connection established")
+        self.end_headers()
+        self.close_connection = True
+        try:
+            tls = TUNNEL_CONTEXT.wrap_socket(self.connection, server_side=True)
+        except (ssl.SSLError, OSError):
+            return None  # the client did not trust the certificate, or left
+        try:
+            TunnelHandler(tls, self.client_address, self.server, directory=self.directory)
+        except (BrokenPipeError, ConnectionResetError, ssl.SSLError, OSError):
+            pass
+        finally:
+            try:
+                tls.close()
+            except OSError:
+                pass
+        return None
 
     def send_head(self):
         return super().send_head()
@@ -176,6 +211,21 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             self.wfile.write(body[10:])
             self.wfile.flush()
             return None
+        if r == "silent":
+            self.reply(200, b"", 1000)
+            # Nothing more: wait for the client to close, which a recv sees.
+            end = time.monotonic() + MAX_HOLD_S
+            self.connection.settimeout(0.5)
+            while time.monotonic() < end:
+                try:
+                    if not self.connection.recv(1024):
+                        break
+                except socket.timeout:
+                    continue
+                except (OSError, ssl.SSLError):
+                    break
+            self.close_connection = True
+            return None
         if r == "trickle":
             n = int(self.number(q, "n", 100, 10000))
             every = self.number(q, "every", 100, MAX_WAIT_S * 1000) / 1000.0
@@ -190,6 +240,11 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             body = pattern(10000)
             return self.reply(200, body, len(body), "application/x-" + "q" * 1100,
                               extra=[("X-Filler", "f" * 1500), ("Server", "QrvTest")])
+        if r == "headers":
+            body = str(self.headers).encode("latin-1", "replace")
+            name = "".join(c for c in q.get("set", [""])[0] if c.isalnum())[:32]
+            extra = [("Set-Cookie", name + "=1; Path=/")] if name else []
+            return self.reply(200, body, len(body), "text/plain", extra=extra)
         if r == "html":
             body = (b"<!DOCTYPE html><html><head><title>Sign in</title></head>"
                     b"<body><h1>Welcome to the hotel network</h1><p>Please sign in.</p></body></html>\n")
@@ -231,6 +286,14 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         return http.server.SimpleHTTPRequestHandler.translate_path(self, path)
 
 
+class TunnelHandler(Handler):
+    tunnel = True
+
+
+# The TLS context of CONNECT tunnels (the trusted certificate), or None.
+TUNNEL_CONTEXT = None
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
@@ -243,21 +306,31 @@ def openssl(*args):
     subprocess.run(["openssl"] + list(args), check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
+# The names of the server certificates: the site's built-in address, reached
+# through a tunnel, and the loopback names of the direct ports.
+CERT_NAMES = "subjectAltName=DNS:localhost,IP:127.0.0.1,DNS:qrvsaver.example\n"
+
+
 def make_certificates(state):
-    """A test CA and a server certificate it signs, and an untrusted pair."""
+    """A test CA and a server certificate it signs, and an untrusted pair.
+    Certificates of an older state folder with other names are made anew."""
     for kind in ("trusted", "untrusted"):
         ca_key, ca_pem = os.path.join(state, kind + "-ca.key"), os.path.join(state, kind + "-ca.pem")
         key, pem = os.path.join(state, kind + ".key"), os.path.join(state, kind + ".pem")
-        if os.path.exists(pem):
+        csr, ext = os.path.join(state, kind + ".csr"), os.path.join(state, kind + ".ext")
+        try:
+            with open(ext) as f:
+                current = f.read().startswith(CERT_NAMES)
+        except OSError:
+            current = False
+        if os.path.exists(pem) and current:
             continue
         openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", ca_key, "-out", ca_pem,
                 "-days", "3650", "-subj", "/CN=QrvSaver2006 %s test CA" % kind,
                 "-addext", "basicConstraints=critical,CA:TRUE",
                 "-addext", "keyUsage=critical,keyCertSign,cRLSign")
-        csr, ext = os.path.join(state, kind + ".csr"), os.path.join(state, kind + ".ext")
         with open(ext, "w") as f:
-            f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
-                    "extendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n"
+            f.write(CERT_NAMES + "extendedKeyUsage=serverAuth\nbasicConstraints=CA:FALSE\n"
                     "keyUsage=critical,digitalSignature,keyEncipherment\n")
         openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", csr, "-subj", "/CN=localhost")
         openssl("x509", "-req", "-in", csr, "-CA", ca_pem, "-CAkey", ca_key, "-CAcreateserial",
@@ -276,10 +349,14 @@ def serve(args):
     def handler(*a, **kw):
         return Handler(*a, directory=Handler.site or "/nonexistent", **kw)
 
+    global TUNNEL_CONTEXT
     servers = {}
     servers["http"] = Server(("127.0.0.1", args.port), handler)
     if not args.no_tls:
         make_certificates(args.state)
+        TUNNEL_CONTEXT = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        TUNNEL_CONTEXT.load_cert_chain(os.path.join(args.state, "trusted.pem"),
+                                       os.path.join(args.state, "trusted.key"))
         for kind in ("trusted", "untrusted"):
             s = Server(("127.0.0.1", 0), handler)
             ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

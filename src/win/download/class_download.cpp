@@ -99,7 +99,9 @@ constexpr int kMaxRedirects = 5;
 // How often a wait looks at the cancel flag and the deadline, and how long
 // a stopped WinINet call may take to return before it is left behind.
 constexpr DWORD kWaitSliceMs = 50;
-constexpr DWORD kStopGraceMs = 600;
+// Closing the handle ends a waiting call at once where the platform does so
+// (Windows); where it does not (Wine), the call is left behind after this.
+constexpr DWORD kStopGraceMs = 100;
 
 // What one blocking WinINet call works on. It belongs to the worker as much
 // as to the caller, so a call left behind after a cancel never touches
@@ -122,7 +124,14 @@ void SendJob(Slot& s) {
 // whole blocks), and never less than one block.
 void ReadJob(Slot& s) {
   DWORD ready = 0;
-  if (!InternetQueryDataAvailable(s.h, &ready, 0, 0)) ready = 0;
+  s.got = 0;
+  // A wait that failed here (the receive timeout) ends the read: a read
+  // after it would wait as long again.
+  if (!InternetQueryDataAvailable(s.h, &ready, 0, 0)) {
+    s.ok = FALSE;
+    s.err = GetLastError();
+    return;
+  }
   DWORD ask = std::min<DWORD>(ready, static_cast<DWORD>(s.buf.size()));
   ask = std::max<DWORD>(ask - ask % std::max<DWORD>(s.block, 1), s.block);
   s.got = 0;
@@ -233,6 +242,15 @@ std::string WinInetCause(DWORD err) {
   }
   std::string line = what ? std::string(what) + " " : std::string();
   return line + "(WinINet error " + std::to_string(err) + ")";
+}
+
+// The cause line of a WinINet call that failed after `took` ms, where each
+// wait may last `timeout` ms: a call that failed only after waiting that long
+// ran out of time, whatever error the platform gave for it (Wine reports a
+// receive timeout as a broken connection).
+std::string FailedCallCause(DWORD err, DWORD took, uint32_t timeout) {
+  if (timeout > 0 && took >= timeout - timeout / 10) return "the server did not answer in time";
+  return WinInetCause(err);
 }
 
 // The cause line of a file that could not be written.
@@ -400,10 +418,12 @@ void ClassDownload::Descargar(const long& TipoAccion) {
     set_timeouts(hPeticion.get());
 
     worker.slot().h = hPeticion.get();
+    const DWORD sent_at = GetTickCount();
     const bool finished = worker.Run(&SendJob, [this] { return Parar(); }, close_request);
     if (Parar()) return stopped();
     if (!finished || !worker.slot().ok)
-      return Fallar(download::kErrSendRequest, WinInetCause(finished ? worker.slot().err : 0));
+      return Fallar(download::kErrSendRequest,
+                    FailedCallCause(finished ? worker.slot().err : 0, GetTickCount() - sent_at, TiempoEspera_));
 
     std::string code;
     if (!ConsultarCabecera(HTTP_QUERY_STATUS_CODE, &code)) return Fallar(download::kErrQueryInfo, "no status line");
@@ -519,12 +539,13 @@ void ClassDownload::Descargar(const long& TipoAccion) {
   const DWORD t0 = GetTickCount();
   int64_t received = 0;
   bool read_ok = true;
-  DWORD read_err = 0;
+  DWORD read_err = 0, read_took = 0;
   DWORD count = static_cast<DWORD>(block);
   while (read_ok && count != 0 && !Parar()) {
     if (ahead_pos == ahead_len) {
       ahead_pos = ahead_len = 0;
       worker.slot().h = hPeticion.get();
+      const DWORD asked_at = GetTickCount();
       if (!worker.Run(&ReadJob, [this] { return Parar(); }, close_request)) {
         read_ok = false;
         break;
@@ -532,6 +553,7 @@ void ClassDownload::Descargar(const long& TipoAccion) {
       if (Parar()) break;
       read_ok = worker.slot().ok != FALSE;
       read_err = worker.slot().err;
+      read_took = GetTickCount() - asked_at;
       ahead_len = worker.slot().got;
     }
     count = static_cast<DWORD>(std::min<size_t>(static_cast<size_t>(block), ahead_len - ahead_pos));
@@ -568,7 +590,7 @@ void ClassDownload::Descargar(const long& TipoAccion) {
     if (!file.Close() || !flushed) return fail(download::kErrFile, FileCause("the file could not be written", GetLastError()));
   }
 
-  if (!read_ok) return fail(download::kErrDownload, WinInetCause(read_err));
+  if (!read_ok) return fail(download::kErrDownload, FailedCallCause(read_err, read_took, TiempoEspera_));
   if (!to_file) {
     ContenidoDescargado_ = body.Finish();
     return CerrarConexiones();
