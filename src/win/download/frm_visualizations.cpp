@@ -8,6 +8,7 @@
 #include "frm_properties_ids.h"
 #include "resource.h"
 #include "shared/files.h"
+#include "shared/trace.h"
 #include "site/site_url.h"
 #include "text/ansi_case.h"
 
@@ -42,6 +43,16 @@ FrmVisualizations::~FrmVisualizations() = default;
 // arrives as a character too, and is swallowed); the clipboard's code comes
 // in when the box gets the focus.
 LRESULT CALLBACK FrmVisualizations::Text1Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+  // No exception may unwind through the system's code that called us.
+  try {
+    return Text1Message(h, msg, wp, lp, reinterpret_cast<FrmVisualizations*>(ref));
+  } catch (...) {
+    TraceCaughtException("the code box's procedure");
+    return 0;
+  }
+}
+
+LRESULT FrmVisualizations::Text1Message(HWND h, UINT msg, WPARAM wp, LPARAM lp, FrmVisualizations* form) {
   if (msg == WM_CHAR) {
     const int key = download::FilterCodeKey(static_cast<int>(wp));
     if (key == 0) return 0;
@@ -49,7 +60,7 @@ LRESULT CALLBACK FrmVisualizations::Text1Proc(HWND h, UINT msg, WPARAM wp, LPARA
   }
   if (msg == WM_PASTE) return 0;
   const LRESULT r = DefSubclassProc(h, msg, wp, lp);
-  if (msg == WM_SETFOCUS) reinterpret_cast<FrmVisualizations*>(ref)->Text1_GotFocus();
+  if (msg == WM_SETFOCUS) form->Text1_GotFocus();
   return r;
 }
 
@@ -177,15 +188,14 @@ void FrmVisualizations::Text1_GotFocus() {
   const std::string current = WindowText(box);
   bool has_text = false;
   std::string clip;
-  if (IsClipboardFormatAvailable(CF_TEXT) && OpenClipboard(hwnd())) {
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-      if (const char* p = static_cast<const char*>(GlobalLock(data))) {
-        has_text = true;
-        clip.assign(p, strnlen(p, GlobalSize(data)));
-        GlobalUnlock(data);
-      }
+  if (IsClipboardFormatAvailable(CF_TEXT)) {
+    const ClipboardOpen clipboard(hwnd());
+    HANDLE data = clipboard ? GetClipboardData(CF_TEXT) : nullptr;
+    const GlobalLockGuard lock(data);
+    if (const char* p = static_cast<const char*>(lock.get())) {
+      has_text = true;
+      clip.assign(p, strnlen(p, GlobalSize(data)));
     }
-    CloseClipboard();
   }
   const std::string text = download::PickUpClipboardCode(has_text, clip, current);
   if (text != current) SetWindowTextA(box, text.c_str());

@@ -36,6 +36,7 @@ class FrmVisualizations : public Dialog {
 
  private:
   static LRESULT CALLBACK Text1Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+  static LRESULT Text1Message(HWND h, UINT msg, WPARAM wp, LPARAM lp, FrmVisualizations* form);
   void Form_Load();
   void Text1_GotFocus();
   void Command1_Click();
