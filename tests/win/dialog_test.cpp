@@ -11,11 +11,13 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialog_test_ids.h"
 #include "shared/handles.h"
 #include "shared/message_pump.h"
+#include "shared/skinned_dialog.h"
 #include "shared/window.h"
 
 namespace {
@@ -255,4 +257,69 @@ TEST(ScopedHandles, FilesKeysSearchesAndTheClipboardAreReleased) {
   }
   EXPECT_TRUE(was_open);
   EXPECT_EQ(GetOpenClipboardWindow(), nullptr);
+}
+
+namespace {
+// A skinned dialog on the test template, shown without a modal run.
+class SkinnedTestDialog : public SkinnedDialog {
+ public:
+  SkinnedTestDialog() : SkinnedDialog(IDD_TEST_MAIN) {}
+  std::vector<std::pair<int, int>> changes;
+
+ protected:
+  bool OnInit() override {
+    InitSkin();
+    return true;
+  }
+  void OnDpiChanged(int old_dpi, int new_dpi) override { changes.emplace_back(old_dpi, new_dpi); }
+};
+
+RECT PlaceIn(HWND parent, HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+int FontHeight(HWND w) {
+  LOGFONTA lf{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(w, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+}
+}  // namespace
+
+// Wine gives every monitor one DPI, so the move to a monitor of another DPI
+// is sent as the system would send it: the dialog takes the suggested
+// rectangle, its controls grow with the DPI, and so does their font.
+TEST(SkinnedDialogDpi, DpiChangeMovesToTheSuggestedRectangleAndScalesControlsAndFont) {
+  SkinnedTestDialog d;
+  ASSERT_TRUE(d.Create(nullptr));
+  const int dpi = d.Dpi();
+  EXPECT_EQ(dpi, WindowDpi(d.hwnd()));
+  ASSERT_GT(dpi, 0);
+  HWND edit = d.Item(IDC_TEST_EDIT);
+  const RECT before = PlaceIn(d.hwnd(), edit);
+  const int font_before = FontHeight(edit);
+  ASSERT_GT(font_before, 0);
+  for (const int factor : {2, 1}) {
+    SCOPED_TRACE(factor);
+    const int new_dpi = dpi * factor;
+    RECT suggested{40, 30, 40 + 300 * factor, 30 + 200 * factor};
+    SendMessageA(d.hwnd(), WM_DPICHANGED, MAKEWPARAM(new_dpi, new_dpi), reinterpret_cast<LPARAM>(&suggested));
+    RECT now;
+    GetWindowRect(d.hwnd(), &now);
+    EXPECT_EQ(now.left, suggested.left);
+    EXPECT_EQ(now.top, suggested.top);
+    EXPECT_EQ(now.right, suggested.right);
+    EXPECT_EQ(now.bottom, suggested.bottom);
+    EXPECT_EQ(d.Dpi(), new_dpi);
+    const RECT after = PlaceIn(d.hwnd(), edit);
+    EXPECT_NEAR(after.left, before.left * factor, 1);
+    EXPECT_NEAR(after.top, before.top * factor, 1);
+    EXPECT_NEAR(after.right - after.left, (before.right - before.left) * factor, 2);
+    EXPECT_NEAR(after.bottom - after.top, (before.bottom - before.top) * factor, 2);
+    EXPECT_NEAR(FontHeight(edit), font_before * factor, 1);
+    EXPECT_EQ(FontHeight(d.Item(IDOK)), FontHeight(edit));
+  }
+  EXPECT_EQ(d.changes, (std::vector<std::pair<int, int>>{{dpi, 2 * dpi}, {2 * dpi, dpi}}));
 }
