@@ -4,6 +4,7 @@
 
 #include "frm_properties_ids.h"
 #include "resource.h"
+#include "shared/trace.h"
 
 namespace {
 using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
@@ -16,6 +17,16 @@ GetDpiForWindowFn DpiForWindowEntry() {
                   : nullptr;
   }();
   return entry;
+}
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+  try {  // no exception may unwind through the system's enumeration
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+  } catch (...) {
+    TraceCaughtException("the list of a dialog's controls");
+    return FALSE;
+  }
 }
 
 // A child's rectangle in its parent's client coordinates.
@@ -73,13 +84,7 @@ void SkinnedDialog::ApplyDpi(int new_dpi, const RECT& r) {
   // Every control (and every control of a page) scaled about its parent's
   // top-left corner. The places are read before any moves.
   std::vector<HWND> children;
-  EnumChildWindows(
-      hwnd(),
-      [](HWND child, LPARAM list) {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&children));
+  EnumChildWindows(hwnd(), &CollectChild, reinterpret_cast<LPARAM>(&children));
   if (ScalesControls()) {
     std::vector<RECT> places;
     places.reserve(children.size());
