@@ -41,21 +41,23 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     return d.HuboError() ? 1 : 0;
   }
   if (__argc == 2 && std::string(__argv[1]) == "--form") {
-    ShowFrmVisualizations(nullptr, [](const std::string& decoded) {
+    // The form's result: the name whose download ran, for the list rebuild.
+    const std::string decoded = ShowFrmVisualizations(nullptr);
+    if (!decoded.empty()) {
       const std::string out = Module1::ProgramFolder() + "\\rebuilt.txt";
       if (FILE* f = std::fopen(out.c_str(), "w")) {
         std::fprintf(f, "%s\n", decoded.c_str());
         std::fclose(f);
       }
-    });
+    }
     return 0;
   }
   if (__argc < 3) return 2;
-  Module1::DownloadURL = __argv[1];
-  Module1::DownloadFile = __argv[2];
-  Module1::DownloadSite = __argc > 3 ? __argv[3] : "QrvSaver2006";
-  Module1::DownloadTitle = __argc > 4 ? __argv[4] : "TEST";
-  const std::string file = Module1::DownloadFile;
-  ShowFrmDownload(nullptr);
-  return Module1::FileExists(file) ? 0 : 1;
+  download::DownloadRequest request;
+  request.DownloadURL = __argv[1];
+  request.DownloadFile = __argv[2];
+  request.DownloadSite = __argc > 3 ? __argv[3] : "QrvSaver2006";
+  request.DownloadTitle = __argc > 4 ? __argv[4] : "TEST";
+  ShowFrmDownload(nullptr, request);
+  return Module1::FileExists(request.DownloadFile) ? 0 : 1;
 }

@@ -226,10 +226,7 @@ TEST(CodeTable, EveryNumber) {
                {28, "z"},   {29, "0"}, {30, "1"},    {38, "9"}, {39, "#Err"}, {99, "#Err"}, {-1, "#Err"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.n);
-    Module1::CodeNumber = static_cast<int16_t>(c.n);
-    Module1::CodeToChar();
-    EXPECT_EQ(Module1::CodeChar, c.ch);
-    EXPECT_EQ(Module1::CodeNumber, 0);
+    EXPECT_EQ(CodeTableChar(c.n), c.ch);
   }
 }
 
@@ -245,7 +242,6 @@ TEST(CodeTable, DecodesCodesAndEncodesNames) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     EXPECT_EQ(DecodeCode(c.code), c.name);
-    EXPECT_EQ(Module1::CodeChar, "");
   }
   EXPECT_EQ(EncodeName("abcde"), "0203040506");
   EXPECT_EQ(EncodeName("f\xF1"), "0716");

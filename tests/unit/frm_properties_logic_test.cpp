@@ -283,6 +283,37 @@ TEST_F(Dialog, MissingFolderGivesAnEmptyList) {
   EXPECT_EQ(view.Selected(PropControl::List1), "(none)");
 }
 
+// After the code form ran a download, the list is filled from the folder
+// again: the new name is selected when it is there beside others; a failed
+// download (no file) keeps the earlier selection.
+TEST_F(Dialog, DownloadedVisualisationIsListedAndSelected) {
+  Initialised({{"FileID", "Aurora"}});
+  view.folder_names = {"aurora.vsi", "(Default).vsi"};
+  logic.Form_Load();
+  ASSERT_EQ(view.lists[PropControl::List1], (std::vector<std::string>{"(default)", "Aurora"}));
+  ASSERT_EQ(view.Selected(PropControl::List1), "Aurora");
+  struct Case {
+    const char* name;
+    std::vector<std::string> files;
+    std::vector<std::string> entries;
+    const char* selected;
+  } cases[] = {
+      {"nothere", {"aurora.vsi", "(Default).vsi"}, {"(default)", "Aurora"}, "Aurora"},
+      {"prism 2006", {"prism 2006.vsi", "aurora.vsi", "(Default).vsi"}, {"(default)", "Aurora", "Prism 2006"},
+       "Prism 2006"},
+      {"AURORA", {"aurora.vsi", "(Default).vsi", "prism 2006.vsi"}, {"(default)", "Aurora", "Prism 2006"}, "Aurora"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.folder_names = c.files;
+    log.clear();
+    logic.VisualisationDownloaded(c.name);
+    EXPECT_EQ(view.lists[PropControl::List1], c.entries);
+    EXPECT_EQ(view.Selected(PropControl::List1), c.selected);
+    EXPECT_EQ(log, Log{"list C:\\app\\QR06V2XLM\\*.vsi"});
+  }
+}
+
 // Accept writes the six values in order under the hourglass, stops, ends.
 TEST_F(Dialog, AcceptWritesSixValuesInOrder) {
   struct Case {

@@ -7,23 +7,19 @@
 #include "settings/numeric.h"
 #include "settings_dialog/frm_properties_logic.h"
 
-namespace Module1 {
-
-std::string DownloadURL;
-std::string DownloadFile;
-std::string DownloadSite;
-std::string DownloadTitle;
-int16_t CodeNumber = 0;
-std::string CodeChar;
-
-void CodeToChar() {
-  CodeChar = download::CodeTableChar(CodeNumber);
-  CodeNumber = 0;
-}
-
-}  // namespace Module1
-
 namespace download {
+
+const char* const kSiteName = "QrvSaver2006 visualisations";
+
+DownloadRequest MakeDownloadRequest(const std::string& site_url, const std::string& program_folder,
+                                    const std::string& name) {
+  DownloadRequest r;
+  r.DownloadURL = site_url + "/VelmaraScreensaver/DWN/" + name + ".exe";
+  r.DownloadFile = program_folder + "\\QR06V2XLM\\" + name + ".vsi";
+  r.DownloadSite = kSiteName;
+  r.DownloadTitle = UpperAnsi(name);
+  return r;
+}
 
 std::string CodeTableChar(int n) {
   if (n == 1) return " ";
@@ -37,11 +33,8 @@ std::string CodeTableChar(int n) {
 std::string DecodeCode(const std::string& code) {
   std::string name;
   for (size_t i = 0; i < code.size(); i += 2) {
-    const double v = RoundHalfEven(Val(code.substr(i, 2)));
-    Module1::CodeNumber = static_cast<int16_t>(v);  // two characters: at most 99
-    Module1::CodeToChar();
-    name += Module1::CodeChar;
-    Module1::CodeChar.clear();
+    const int number = static_cast<int>(RoundHalfEven(Val(code.substr(i, 2))));  // two characters: at most 99
+    name += CodeTableChar(number);
   }
   return name;
 }

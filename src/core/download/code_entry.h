@@ -4,28 +4,27 @@
 // from the clipboard, and the rebuild of the settings dialog's list after a
 // download. Texts are in the program's ANSI code page (Windows-1252), where
 // "ñ" is the byte 0xF1.
-#include <cstdint>
 #include <string>
 #include <vector>
 
-namespace Module1 {
-
-// The download hand-over: set by the code form, read and emptied by the
-// progress dialog.
-extern std::string DownloadURL;
-extern std::string DownloadFile;
-extern std::string DownloadSite;
-extern std::string DownloadTitle;
-
-// One step of the decoding, with the two module variables it works on.
-extern int16_t CodeNumber;
-extern std::string CodeChar;
-// Sets CodeChar to the character of CodeNumber, then CodeNumber to 0.
-void CodeToChar();
-
-}  // namespace Module1
-
 namespace download {
+
+// What the progress dialog needs for one download, handed to it by the code
+// form.
+struct DownloadRequest {
+  std::string DownloadURL;    // the file's address on the site
+  std::string DownloadFile;   // where it goes: <program folder>\QR06V2XLM\<name>.vsi
+  std::string DownloadSite;   // the site's display name ("Connecting with ...")
+  std::string DownloadTitle;  // the name in capitals ("Downloading ... visualisation...")
+};
+
+// The site's display name shown while the download dialog connects.
+extern const char* const kSiteName;
+
+// The request for the visualisation `name` of the site at `site_url` (no
+// trailing slash), stored in the data folder of `program_folder`.
+DownloadRequest MakeDownloadRequest(const std::string& site_url, const std::string& program_folder,
+                                    const std::string& name);
 
 // The character of one number of the code table; "#Err" outside it.
 std::string CodeTableChar(int number);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "download/code_entry.h"
 #include "settings/first_run.h"
 #include "settings/numeric.h"
 #include "text/ansi_case.h"
@@ -69,14 +70,19 @@ void FrmPropertiesLogic::SetTxtCustom(const std::string& text) {
   TxtCustom_Change();
 }
 
-void FrmPropertiesLogic::FillVisualisationList() {
-  std::string folder = view_.ProgramFolder() + "\\QR06V2XLM\\";
+void FrmPropertiesLogic::RefillVisualisationList(const std::string& decoded, bool select) {
+  const int previous = view_.ListIndex(PropControl::List1);
+  const std::string folder = view_.ProgramFolder() + "\\QR06V2XLM\\";
+  const download::ListRebuild r =
+      download::RebuildVisualisationList(SortedVsiNames(view_.ListFolder(folder, "*.vsi")), decoded, previous);
   view_.ListClear(PropControl::List1);
-  for (const std::string& name : SortedVsiNames(view_.ListFolder(folder, "*.vsi"))) {
-    const std::string entry = VisualisationListEntry(name);
-    if (!entry.empty()) view_.ListAdd(PropControl::List1, entry);
-  }
+  for (const std::string& entry : r.entries) view_.ListAdd(PropControl::List1, entry);
+  if (select && r.set_selection) view_.SetListIndex(PropControl::List1, r.selected);
 }
+
+void FrmPropertiesLogic::FillVisualisationList() { RefillVisualisationList("", false); }
+
+void FrmPropertiesLogic::VisualisationDownloaded(const std::string& name) { RefillVisualisationList(name, true); }
 
 void FrmPropertiesLogic::Form_Load() {
   view_.SetCurrentTab(0);

@@ -112,6 +112,10 @@ class FrmPropertiesLogic {
   void Form_Load();
   // Fills List1 from the data folder's visualisations (load steps 4 and 5).
   void FillVisualisationList();
+  // After the code form ran the download of `name` (whatever its outcome):
+  // the list is filled again, and the new entry is selected when it is there
+  // beside others; otherwise the earlier selection stays.
+  void VisualisationDownloaded(const std::string& name);
   void Command3_Click();  // "&Accept"
   void Command1_Click();  // "Cl&ose", and Esc
   void Form_Unload();     // any closing: stops the preview, ends the program
@@ -137,6 +141,9 @@ class FrmPropertiesLogic {
   void Write(const char* name, const std::string& value);
   bool IsChecked(PropControl box) { return view_.GetValue(box) == kChecked; }
   std::string SelectedText(PropControl list);
+  // The one path that fills List1: the data folder's names, with the
+  // selection that `decoded` asks for (see download::RebuildVisualisationList).
+  void RefillVisualisationList(const std::string& decoded, bool select);
 
   FrmPropertiesView& view_;
   SettingsPort& settings_;

@@ -25,26 +25,6 @@ constexpr int32_t kReadAhead = 16 * 1024;
 // The temporary file's prefix; the platform uses its first three characters.
 constexpr char kTempPrefix[] = "QrvBlq";
 
-// A file handle closed when it goes.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-  bool Close() {
-    if (h_ == INVALID_HANDLE_VALUE) return true;
-    const BOOL closed = CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return closed != FALSE;
-  }
-
- private:
-  HANDLE h_;
-};
-
 bool WriteAll(HANDLE file, const char* data, DWORD n) {
   while (n > 0) {
     DWORD written = 0;
@@ -381,7 +361,7 @@ void ClassDownload::Descargar(const long& TipoAccion) {
   };
 
   const bool own_proxy = TipoAcceso == INTERNET_OPEN_TYPE_PROXY;
-  hInternet.Reset(InternetOpenA("kwDownload", TipoAcceso, own_proxy ? UsarProxy_.c_str() : nullptr,
+  hInternet.reset(InternetOpenA("kwDownload", TipoAcceso, own_proxy ? UsarProxy_.c_str() : nullptr,
                                 own_proxy ? NoUsarProxy_.c_str() : nullptr, 0));
   if (!hInternet) return Fallar(download::kErrOpen, WinInetCause(GetLastError()));
   // Every wait of WinINet ends by itself: a server that stops answering
@@ -404,7 +384,7 @@ void ClassDownload::Descargar(const long& TipoAccion) {
   for (int hop = 0;; ++hop) {
     if (Parar()) return stopped();
     hPeticion.Close();
-    hConexion.Reset(InternetConnectA(hInternet.get(), servidor.c_str(), puerto, Usuario_.c_str(), Password_.c_str(),
+    hConexion.reset(InternetConnectA(hInternet.get(), servidor.c_str(), puerto, Usuario_.c_str(), Password_.c_str(),
                                      Servicio, 0, 0));
     if (!hConexion) return Fallar(download::kErrConnect, WinInetCause(GetLastError()));
 
@@ -413,7 +393,7 @@ void ClassDownload::Descargar(const long& TipoAccion) {
     // is the only copy) and no cookies go out.
     const DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_CACHE_WRITE |
                         INTERNET_FLAG_NO_COOKIES | (secure ? INTERNET_FLAG_SECURE : 0);
-    hPeticion.Reset(HttpOpenRequestA(hConexion.get(), "GET", ruta.c_str(), "HTTP/1.0", nullptr, nullptr, flags, 0));
+    hPeticion.reset(HttpOpenRequestA(hConexion.get(), "GET", ruta.c_str(), "HTTP/1.0", nullptr, nullptr, flags, 0));
     if (!hPeticion) return Fallar(download::kErrOpenRequest, WinInetCause(GetLastError()));
     set_timeouts(hPeticion.get());
 

@@ -10,29 +10,7 @@
 #include <functional>
 #include <string>
 
-// One WinINet handle, closed when it goes or when Close is called.
-class InternetHandle {
- public:
-  InternetHandle() = default;
-  ~InternetHandle() { Close(); }
-  InternetHandle(const InternetHandle&) = delete;
-  InternetHandle& operator=(const InternetHandle&) = delete;
-  void Reset(HINTERNET h) {
-    Close();
-    h_ = h;
-  }
-  void Close() {
-    if (h_) {
-      InternetCloseHandle(h_);
-      h_ = nullptr;
-    }
-  }
-  HINTERNET get() const { return h_; }
-  explicit operator bool() const { return h_ != nullptr; }
-
- private:
-  HINTERNET h_ = nullptr;
-};
+#include "shared/handles.h"
 
 class ClassDownload {
  public:

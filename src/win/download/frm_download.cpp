@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "download/code_entry.h"
 #include "download/progress_text.h"
@@ -50,12 +51,12 @@ char DecimalSeparator() {
 
 }  // namespace
 
-void ShowFrmDownload(HWND owner) {
-  FrmDownload form;
+void ShowFrmDownload(HWND owner, const download::DownloadRequest& request) {
+  FrmDownload form(request);
   form.DoModal(owner);
 }
 
-FrmDownload::FrmDownload() : Dialog(IDD_DOWNLOAD) {}
+FrmDownload::FrmDownload(download::DownloadRequest request) : SkinnedDialog(IDD_DOWNLOAD), request_(std::move(request)) {}
 FrmDownload::~FrmDownload() = default;
 
 bool FrmDownload::OnInit() {
@@ -75,7 +76,7 @@ void FrmDownload::OnCommand(int id, int /*code*/) {
 
 void FrmDownload::OnClose() { Command1_Click(); }
 
-INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, bool& handled) {
+INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   handled = true;
   switch (msg) {
     case WM_ERASEBKGND:
@@ -87,24 +88,20 @@ INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, bool& handled
       PaintBar(dc.get());
       return 0;
     }
-    case WM_CTLCOLORSTATIC: {
-      // Labels are transparent over the background picture.
-      HDC dc = reinterpret_cast<HDC>(wp);
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, RGB(255, 255, 255));  // the picture is dark
-      return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
-    }
+    case WM_CTLCOLORSTATIC:
+      return LabelOverPicture(reinterpret_cast<HDC>(wp));
     case WM_DESTROY:
       KillTimer(hwnd(), kTimer1);
       handled = false;
       return 0;
     default:
-      handled = false;
-      return 0;
+      return SkinnedDialog::OnMessage(msg, wp, lp, handled);
   }
 }
 
-void FrmDownload::Layout() { layout_.Apply(hwnd(), kClientW, kClientH, kPlaces); }
+void FrmDownload::Layout() { layout_.Apply(hwnd(), Dpi(), kClientW, kClientH, kPlaces); }
+
+void FrmDownload::OnDpiChanged(int /*old_dpi*/, int new_dpi) { layout_.Place(hwnd(), new_dpi, kPlaces); }
 
 void FrmDownload::PaintBackground(HDC dc) {
   RECT rc;
@@ -112,7 +109,7 @@ void FrmDownload::PaintBackground(HDC dc) {
   FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
   // The settings dialog's picture at its own size: this dialog shows its
   // top left part.
-  DrawPicture(dc, background_, 0, 0);
+  DrawPicture(dc, DialogBackground(), 0, 0);
 }
 
 // The bar lies over the background, so every paint draws it again: a white
@@ -156,7 +153,7 @@ void FrmDownload::SetBarEnd(int x1_twips) {
 void FrmDownload::Form_Load() {
   Cancelado = false;
   Paso = 0;
-  background_ = LoadPictureResource(IDR_DIALOG_BG);
+  InitSkin();
   decimal_separator_ = DecimalSeparator();  // asked once, not at every label update
   Layout();
   SetTimer(hwnd(), kTimer1, 250, nullptr);
@@ -176,11 +173,11 @@ void FrmDownload::Timer1_Timer() {
       SetLabel(IDC_LB_MENSAJE, "Sending request to the server...");
       break;
     case 5:
-      SetLabel(IDC_LB_MENSAJE, "Connecting with " + Module1::DownloadSite + " ...");
+      SetLabel(IDC_LB_MENSAJE, "Connecting with " + request_.DownloadSite + " ...");
       break;
     case 9:
       Paso = 0;
-      SetLabel(IDC_LB_MENSAJE, "Downloading " + Module1::DownloadTitle + " visualisation...");
+      SetLabel(IDC_LB_MENSAJE, "Downloading " + request_.DownloadTitle + " visualisation...");
       KillTimer(hwnd(), kTimer1);
       EjecutarDescarga();
       break;
@@ -196,8 +193,8 @@ void FrmDownload::EjecutarDescarga() {
   DownloadVis->SetComprobarFichero(&IsPlayableMovie);
   DownloadVis->SetLimiteBytes(kMovieSizeLimit);
   DownloadVis->SetBytesBloqueDescarga(3);
-  DownloadVis->SetURL(Module1::DownloadURL);
-  DownloadVis->SetFichero(Module1::DownloadFile);
+  DownloadVis->SetURL(request_.DownloadURL);
+  DownloadVis->SetFichero(request_.DownloadFile);
   // A Cancel pressed while the messages were still showing wins: no
   // request goes out.
   if (!Cancelado) DownloadVis->Descargar(1);
@@ -221,8 +218,6 @@ void FrmDownload::EjecutarDescarga() {
     icon = MB_ICONERROR;
   }
   MessageBoxA(hwnd(), text.c_str(), kTitle, MB_OK | icon);
-  Module1::DownloadURL.clear();
-  Module1::DownloadFile.clear();
   DownloadVis.reset();
   Form_Unload();
   End(0);
@@ -238,13 +233,7 @@ void FrmDownload::Command1_Click() {
   }
 }
 
-void FrmDownload::Form_Unload() {
-  Module1::DownloadURL.clear();
-  Module1::DownloadFile.clear();
-  Module1::DownloadSite.clear();
-  Module1::DownloadTitle.clear();
-  Cancelado = false;
-}
+void FrmDownload::Form_Unload() { Cancelado = false; }
 
 void FrmDownload::Progreso(int64_t BytesTotales, int64_t BytesRecibidos, int16_t Porcentaje,
                            int32_t SegundosTranscurridos, double SegundosRestantes, int32_t& BytesPorSegundo,

@@ -8,8 +8,8 @@
 #include "frm_properties_ids.h"
 #include "resource.h"
 #include "shared/files.h"
+#include "shared/trace.h"
 #include "site/site_url.h"
-#include "text/ansi_case.h"
 
 namespace {
 
@@ -29,19 +29,29 @@ using AtlAxWinInitFn = BOOL(WINAPI*)();
 
 std::string FrmVisualizations::CatalogueUrl() { return std::string(kSiteUrl) + "/VelmaraScreensaver/"; }
 
-void ShowFrmVisualizations(HWND owner, FrmVisualizations::RebuildList rebuild) {
-  FrmVisualizations form(std::move(rebuild));
+std::string ShowFrmVisualizations(HWND owner) {
+  FrmVisualizations form;
   form.DoModal(owner);
+  return form.Decoded();
 }
 
-FrmVisualizations::FrmVisualizations(RebuildList rebuild)
-    : Dialog(IDD_VISUALIZATIONS), rebuild_(std::move(rebuild)) {}
+FrmVisualizations::FrmVisualizations() : SkinnedDialog(IDD_VISUALIZATIONS), logic_(*this, kSiteUrl) {}
 FrmVisualizations::~FrmVisualizations() = default;
 
 // Text1: digits and backspace only from the keyboard (a paste shortcut
 // arrives as a character too, and is swallowed); the clipboard's code comes
 // in when the box gets the focus.
 LRESULT CALLBACK FrmVisualizations::Text1Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+  // No exception may unwind through the system's code that called us.
+  try {
+    return Text1Message(h, msg, wp, lp, reinterpret_cast<FrmVisualizations*>(ref));
+  } catch (...) {
+    TraceCaughtException("the code box's procedure");
+    return 0;
+  }
+}
+
+LRESULT FrmVisualizations::Text1Message(HWND h, UINT msg, WPARAM wp, LPARAM lp, FrmVisualizations* form) {
   if (msg == WM_CHAR) {
     const int key = download::FilterCodeKey(static_cast<int>(wp));
     if (key == 0) return 0;
@@ -49,7 +59,7 @@ LRESULT CALLBACK FrmVisualizations::Text1Proc(HWND h, UINT msg, WPARAM wp, LPARA
   }
   if (msg == WM_PASTE) return 0;
   const LRESULT r = DefSubclassProc(h, msg, wp, lp);
-  if (msg == WM_SETFOCUS) reinterpret_cast<FrmVisualizations*>(ref)->Text1_GotFocus();
+  if (msg == WM_SETFOCUS) form->logic_.Text1_GotFocus();
   return r;
 }
 
@@ -62,7 +72,7 @@ void FrmVisualizations::OnCommand(int id, int /*code*/) {
   switch (id) {
     case IDC_VIS_COMMAND1:
     case IDOK:
-      Command1_Click();
+      logic_.Command1_Click();
       break;
     case IDC_VIS_COMMAND2:
     case IDCANCEL:
@@ -93,13 +103,10 @@ INT_PTR FrmVisualizations::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handl
         SetTextColor(dc, RGB(27, 16, 56));
         return reinterpret_cast<INT_PTR>(panel_brush_.get());
       }
-      SetBkMode(dc, TRANSPARENT);
-      SetTextColor(dc, RGB(255, 255, 255));  // over the dark picture
-      return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
+      return LabelOverPicture(dc);
     }
     default:
-      handled = false;
-      return 0;
+      return SkinnedDialog::OnMessage(msg, wp, lp, handled);
   }
 }
 
@@ -107,8 +114,9 @@ INT_PTR FrmVisualizations::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handl
 void FrmVisualizations::PaintBackground(HDC dc) {
   RECT rc;
   GetClientRect(hwnd(), &rc);
-  if (background_.empty()) FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
-  DrawPictureStretched(dc, background_, rc);
+  const Picture& background = DialogBackground();
+  if (background.empty()) FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  DrawPictureStretched(dc, background, rc);
   if (!link_shown_) return;
   const GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, RGB(122, 77, 255)));
   const Selection use_pen(dc, pen.get());
@@ -117,16 +125,16 @@ void FrmVisualizations::PaintBackground(HDC dc) {
 }
 
 void FrmVisualizations::Form_Load() {
-  layout_.Apply(hwnd(), kClientW, kClientH, kPlaces);
-  background_ = LoadPictureResource(IDR_DIALOG_BG);
+  InitSkin();
+  layout_.Apply(hwnd(), Dpi(), kClientW, kClientH, kPlaces);
   panel_brush_.reset(CreateSolidBrush(kPanel));
   SetWindowSubclass(GetDlgItem(hwnd(), IDC_VIS_TEXT1), &Text1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   CreateBrowserOrLink();
 }
 
 void FrmVisualizations::CreateBrowserOrLink() {
-  const int x = layout_.X(kBrowserX), y = layout_.Y(kBrowserY), w = layout_.X(kBrowserW), h = layout_.Y(kBrowserH);
   const std::string url = CatalogueUrl();
+  HINSTANCE inst = GetModuleHandleA(nullptr);
   // The browser control draws its pages with the system's HTML engine; where
   // that engine is missing (Wine without it) the control would stay blank.
   if (HMODULE engine = LoadLibraryA("mshtml.dll")) {
@@ -134,88 +142,91 @@ void FrmVisualizations::CreateBrowserOrLink() {
     if (HMODULE atl = LoadLibraryA("atl.dll")) {
       auto init = reinterpret_cast<AtlAxWinInitFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
       if (init && init()) {
-        browser_ = CreateWindowExA(0, "AtlAxWin", url.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, x, y, w, h, hwnd(),
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIS_BROWSER)),
-                                   GetModuleHandleA(nullptr), nullptr);
+        browser_ = CreateWindowExA(0, "AtlAxWin", url.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, hwnd(),
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIS_BROWSER)), inst, nullptr);
       }
     }
   }
-  if (browser_) return;
-  // The page in the user's own browser, offered as a panel of its own.
-  link_shown_ = true;
+  if (!browser_) {
+    // The page in the user's own browser, offered as a panel of its own.
+    link_shown_ = true;
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LINK_CLASS};
+    InitCommonControlsEx(&icc);
+    CreateWindowExA(0, "STATIC", "Visualisation catalogue", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd(),
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkTitle)), inst, nullptr);
+    CreateWindowExA(
+        0, "STATIC",
+        "The catalogue shows every visualisation with a picture and its download code. It opens in your web "
+        "browser. Choose one there, then type or copy its code into the box below and press Ok.",
+        WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, hwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkText)), inst,
+        nullptr);
+    const std::string markup = "<a href=\"" + url + "\">Open the catalogue: " + url + "</a>";
+    CreateWindowExA(0, "SysLink", markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 0, 0, hwnd(),
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIS_LINK)), inst, nullptr);
+  }
+  PlaceBrowserOrLink();
+}
+
+void FrmVisualizations::PlaceBrowserOrLink() {
+  const int x = layout_.X(kBrowserX), y = layout_.Y(kBrowserY), w = layout_.X(kBrowserW), h = layout_.Y(kBrowserH);
+  if (browser_) {
+    MoveWindow(browser_, x, y, w, h, FALSE);
+    return;
+  }
   panel_ = RECT{x, y, x + w, y + h};
-  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LINK_CLASS};
-  InitCommonControlsEx(&icc);
-  HINSTANCE inst = GetModuleHandleA(nullptr);
-  HFONT dialog_font = reinterpret_cast<HFONT>(SendMessageA(hwnd(), WM_GETFONT, 0, 0));
+  HFONT dialog_font = DialogFont();
   LOGFONTA lf{};
   GetObjectA(dialog_font, sizeof lf, &lf);
   lf.lfHeight = -MulDiv(14, layout_.dpi_y(), 72);
   lf.lfWeight = FW_BOLD;
-  title_font_.reset(CreateFontIndirectA(&lf));
+  ScopedFont title_font(CreateFontIndirectA(&lf));
   const int pad = layout_.X(360);
-  HWND title = CreateWindowExA(0, "STATIC", "Visualisation catalogue", WS_CHILD | WS_VISIBLE, x + pad, y + pad,
-                               w - 2 * pad, layout_.Y(420), hwnd(),
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkTitle)), inst, nullptr);
-  SendMessageA(title, WM_SETFONT, reinterpret_cast<WPARAM>(title_font_.get()), TRUE);
-  HWND text = CreateWindowExA(
-      0, "STATIC",
-      "The catalogue shows every visualisation with a picture and its download code. It opens in your web "
-      "browser. Choose one there, then type or copy its code into the box below and press Ok.",
-      WS_CHILD | WS_VISIBLE, x + pad, y + pad + layout_.Y(600), w - 2 * pad, layout_.Y(900), hwnd(),
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(kLinkText)), inst, nullptr);
+  HWND title = Item(kLinkTitle), text = Item(kLinkText), link = Item(IDC_VIS_LINK);
+  MoveWindow(title, x + pad, y + pad, w - 2 * pad, layout_.Y(420), FALSE);
+  SendMessageA(title, WM_SETFONT, reinterpret_cast<WPARAM>(title_font.get()), TRUE);
+  title_font_ = std::move(title_font);  // the old one goes once the title no longer uses it
+  MoveWindow(text, x + pad, y + pad + layout_.Y(600), w - 2 * pad, layout_.Y(900), FALSE);
   SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(dialog_font), TRUE);
-  const std::string markup = "<a href=\"" + url + "\">Open the catalogue: " + url + "</a>";
-  HWND link = CreateWindowExA(0, "SysLink", markup.c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP, x + pad,
-                              y + pad + layout_.Y(1650), w - 2 * pad, layout_.Y(300), hwnd(),
-                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIS_LINK)), inst, nullptr);
+  MoveWindow(link, x + pad, y + pad + layout_.Y(1650), w - 2 * pad, layout_.Y(300), FALSE);
   SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(dialog_font), TRUE);
 }
 
-void FrmVisualizations::Text1_GotFocus() {
-  HWND box = GetDlgItem(hwnd(), IDC_VIS_TEXT1);
-  const std::string current = WindowText(box);
-  bool has_text = false;
-  std::string clip;
-  if (IsClipboardFormatAvailable(CF_TEXT) && OpenClipboard(hwnd())) {
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-      if (const char* p = static_cast<const char*>(GlobalLock(data))) {
-        has_text = true;
-        clip.assign(p, strnlen(p, GlobalSize(data)));
-        GlobalUnlock(data);
-      }
-    }
-    CloseClipboard();
-  }
-  const std::string text = download::PickUpClipboardCode(has_text, clip, current);
-  if (text != current) SetWindowTextA(box, text.c_str());
-  SendMessageA(box, EM_SETSEL, 0, static_cast<LPARAM>(text.size()));
+void FrmVisualizations::OnDpiChanged(int /*old_dpi*/, int new_dpi) {
+  layout_.Place(hwnd(), new_dpi, kPlaces);
+  PlaceBrowserOrLink();
 }
 
-void FrmVisualizations::Command1_Click() {
-  const std::string code = WindowText(Item(IDC_VIS_TEXT1));
-  if (code.empty()) {
-    MessageBoxA(hwnd(), "Please enter the code.", "ScreenSaver", MB_ICONERROR);
-    return;
-  }
-  SetDlgItemTextA(hwnd(), IDC_VIS_LABEL1, "");
-  const std::string name = download::DecodeCode(code);
-  SetDlgItemTextA(hwnd(), IDC_VIS_LABEL1, name.c_str());
-  // A name that cannot be a file is refused before any request goes out.
-  if (!download::IsFileName(name)) {
-    MessageBoxA(hwnd(), "This code does not give a visualisation name, please check it.", "Download Visualisations",
-                MB_ICONERROR);
-    return;
-  }
-  Module1::DownloadURL = std::string(kSiteUrl) + "/VelmaraScreensaver/DWN/" + name + ".exe";
-  Module1::DownloadFile = Module1::ProgramFolder() + "\\QR06V2XLM\\" + name + ".vsi";
-  Module1::DownloadSite = kSiteName;
-  Module1::DownloadTitle = UpperAnsi(name);
-  if (Module1::FileExists(Module1::DownloadFile) &&
-      MessageBoxA(hwnd(), "Visualisation already downloaded, do you want to replace it?", "Download Visualisations",
-                  MB_YESNO) == IDNO)
-    return;
-  ShowFrmDownload(hwnd());
-  if (rebuild_) rebuild_(name);
-  End(0);
+// --- the view ---------------------------------------------------------------
+
+std::string FrmVisualizations::CodeText() { return WindowText(Item(IDC_VIS_TEXT1)); }
+
+void FrmVisualizations::SetCodeText(const std::string& text) { SetWindowTextA(Item(IDC_VIS_TEXT1), text.c_str()); }
+
+void FrmVisualizations::SelectCode(size_t length) {
+  SendMessageA(Item(IDC_VIS_TEXT1), EM_SETSEL, 0, static_cast<LPARAM>(length));
 }
+
+bool FrmVisualizations::ClipboardText(std::string* text) {
+  if (!IsClipboardFormatAvailable(CF_TEXT)) return false;
+  const ClipboardOpen clipboard(hwnd());
+  HANDLE data = clipboard ? GetClipboardData(CF_TEXT) : nullptr;
+  const GlobalLockGuard lock(data);
+  const char* p = static_cast<const char*>(lock.get());
+  if (!p) return false;
+  text->assign(p, strnlen(p, GlobalSize(data)));
+  return true;
+}
+
+void FrmVisualizations::SetDecoded(const std::string& name) { SetDlgItemTextA(hwnd(), IDC_VIS_LABEL1, name.c_str()); }
+
+int FrmVisualizations::MsgBox(const std::string& text, const std::string& title, int style) {
+  return MessageBoxA(hwnd(), text.c_str(), title.c_str(), static_cast<UINT>(style));
+}
+
+bool FrmVisualizations::FileExists(const std::string& path) { return Module1::FileExists(path); }
+
+std::string FrmVisualizations::ProgramFolder() { return Module1::ProgramFolder(); }
+
+void FrmVisualizations::ShowDownload(const download::DownloadRequest& request) { ShowFrmDownload(hwnd(), request); }
+
+void FrmVisualizations::Close() { End(0); }

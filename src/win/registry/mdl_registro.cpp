@@ -53,27 +53,12 @@ bool RegVariant::ToLong(int32_t* out) const {
   return true;
 }
 
-KeyHandle& KeyHandle::operator=(KeyHandle&& other) noexcept {
-  if (this != &other) {
-    Close();
-    key_ = other.key_;
-    owned_ = other.owned_;
-    other.key_ = nullptr;
-  }
-  return *this;
-}
-
-void KeyHandle::Close() {
-  if (key_ && owned_) RegCloseKey(key_);
-  key_ = nullptr;
-}
-
 KeyHandle OpenKey(int32_t lPredefinedKey, const std::string& sKeyName) {
   const HKEY root = ToHKey(lPredefinedKey);
   HKEY key = nullptr;
   // The status is ignored on purpose: see the header.
   if (RegOpenKeyExA(root, sKeyName.c_str(), 0, kKeyAccess, &key) != ERROR_SUCCESS) key = nullptr;
-  return KeyHandle(key, key != root);
+  return KeyHandle(key);  // the root itself (an empty path) is never closed
 }
 
 LONG SetValueEx(HKEY hKey, const std::string& sValueName, int32_t lValueType, const RegVariant& vValue) {
@@ -152,7 +137,7 @@ bool CreateNewKey(int32_t lPredefinedKey, const std::string& sNewKeyName) {
   DWORD disposition = 0;  // not used
   const LONG status = RegCreateKeyExA(root, sNewKeyName.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kKeyAccess,
                                       nullptr, &created, &disposition);
-  KeyHandle key(status == ERROR_SUCCESS ? created : nullptr, created != root);
+  KeyHandle key(status == ERROR_SUCCESS ? created : nullptr);
   return status == ERROR_SUCCESS;
 }
 

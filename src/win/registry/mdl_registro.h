@@ -8,6 +8,8 @@
 #include <string>
 #include <variant>
 
+#include "shared/handles.h"
+
 namespace mdlRegistro {
 
 // Root keys as the 32-bit handle values that callers pass around.
@@ -59,23 +61,7 @@ class RegVariant {
 
 // Owns one opened key and closes it when it goes out of scope. A handle equal
 // to the root it was opened from (an empty path) is not closed.
-class KeyHandle {
- public:
-  KeyHandle() = default;
-  KeyHandle(HKEY key, bool owned) : key_(key), owned_(owned) {}
-  KeyHandle(const KeyHandle&) = delete;
-  KeyHandle& operator=(const KeyHandle&) = delete;
-  KeyHandle(KeyHandle&& other) noexcept : key_(other.key_), owned_(other.owned_) { other.key_ = nullptr; }
-  KeyHandle& operator=(KeyHandle&& other) noexcept;
-  ~KeyHandle() { Close(); }
-
-  HKEY get() const { return key_; }
-  void Close();
-
- private:
-  HKEY key_ = nullptr;
-  bool owned_ = false;
-};
+using KeyHandle = ::KeyHandle;
 
 // RegOpenKeyExA(root, path, 0, 0x3F). The status is deliberately not
 // reported: a failed open leaves handle 0, and the next call on it fails

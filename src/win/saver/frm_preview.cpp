@@ -1,6 +1,7 @@
 #include "saver/frm_preview.h"
 
 #include "resource.h"
+#include "shared/handles.h"
 
 namespace {
 constexpr UINT_PTR kParentWatch = 1;
@@ -30,13 +31,11 @@ void FrmPreview::EmbedInto(HWND parent) {
 LRESULT FrmPreview::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd(), &ps);
+      const PaintDc dc(hwnd());
       RECT rc;
       GetClientRect(hwnd(), &rc);
-      if (picture_.empty()) FillRect(dc, &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-      DrawPictureStretched(dc, picture_, rc);
-      EndPaint(hwnd(), &ps);
+      if (picture_.empty()) FillRect(dc.get(), &rc, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+      DrawPictureStretched(dc.get(), picture_, rc);
       return 0;
     }
     case WM_ERASEBKGND:

@@ -3,6 +3,8 @@
 #include "saver/desktop_capture.h"
 #include "saver/saver_window.h"
 #include "saver/fill_fit.h"
+#include "shared/handles.h"
+#include "shared/trace.h"
 
 namespace {
 // Monitor rectangles in screen pixels, the primary left out. The process is
@@ -12,7 +14,12 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (GetMonitorInfoA(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
-    reinterpret_cast<std::vector<RECT>*>(param)->push_back(info.rcMonitor);
+    try {  // no exception may unwind through the system's enumeration
+      reinterpret_cast<std::vector<RECT>*>(param)->push_back(info.rcMonitor);
+    } catch (...) {
+      TraceCaughtException("the monitor list");
+      return FALSE;
+    }
   }
   return TRUE;
 }
@@ -21,7 +28,6 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
 class MonitorCovers::Cover : public SaverWindow {
  public:
   Cover(const Input& input, const RECT& area) : input_(input), area_(area) {}
-  ~Cover() override { FreeBitmap(); }
 
   bool Open() {
     // A tool window: topmost, no task bar button, never activated by a click.
@@ -35,27 +41,22 @@ class MonitorCovers::Cover : public SaverWindow {
   void SetPicture(const Picture& picture) {
     const CropRect crop = FillCrop(picture.width, picture.height, Width(), Height());
     if (crop.w <= 0 || crop.h <= 0) return;
-    HDC screen = GetDC(hwnd());
+    const WindowDc screen(hwnd());
     if (!screen) return;
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, Width(), Height());
-    HDC mem = bitmap ? CreateCompatibleDC(screen) : nullptr;
-    if (mem) {
-      HGDIOBJ old = SelectObject(mem, bitmap);
+    ScopedBitmap bitmap(CreateCompatibleBitmap(screen.get(), Width(), Height()));
+    const MemoryDc mem(bitmap ? CreateCompatibleDC(screen.get()) : nullptr);
+    if (!mem) return;
+    {
+      const Selection select(mem.get(), bitmap.get());
       BITMAPINFO bmi = TopDownBitmapInfo(picture.width, picture.height);
-      const int old_mode = SetStretchBltMode(mem, HALFTONE);
-      SetBrushOrgEx(mem, 0, 0, nullptr);
+      const int old_mode = SetStretchBltMode(mem.get(), HALFTONE);
+      SetBrushOrgEx(mem.get(), 0, 0, nullptr);
       // Source rows count from the bottom of the picture for a top-down DIB too.
-      StretchDIBits(mem, 0, 0, Width(), Height(), crop.x, picture.height - crop.y - crop.h, crop.w, crop.h,
+      StretchDIBits(mem.get(), 0, 0, Width(), Height(), crop.x, picture.height - crop.y - crop.h, crop.w, crop.h,
                     picture.pixels.data(), &bmi, DIB_RGB_COLORS, SRCCOPY);
-      SetStretchBltMode(mem, old_mode);
-      SelectObject(mem, old);
-      DeleteDC(mem);
-      FreeBitmap();
-      bitmap_ = bitmap;
-      bitmap = nullptr;
+      SetStretchBltMode(mem.get(), old_mode);
     }
-    if (bitmap) DeleteObject(bitmap);
-    ReleaseDC(hwnd(), screen);
+    bitmap_ = std::move(bitmap);
     if (shown_) InvalidateRect(hwnd(), nullptr, FALSE);
   }
 
@@ -110,26 +111,19 @@ class MonitorCovers::Cover : public SaverWindow {
 
   void Paint(HDC dc, const RECT& r) override {
     if (shown_ && bitmap_) {
-      HDC mem = CreateCompatibleDC(dc);
+      const MemoryDc mem(CreateCompatibleDC(dc));
       if (mem) {
-        HGDIOBJ old = SelectObject(mem, bitmap_);
-        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem, r.left, r.top, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
+        const Selection select(mem.get(), bitmap_.get());
+        BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem.get(), r.left, r.top, SRCCOPY);
         return;
       }
     }
     FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   }
 
-  void FreeBitmap() {
-    if (bitmap_) DeleteObject(bitmap_);
-    bitmap_ = nullptr;
-  }
-
   const Input& input_;
   RECT area_;
-  HBITMAP bitmap_ = nullptr;  // the picture at the monitor's size
+  ScopedBitmap bitmap_;  // the picture at the monitor's size
   bool shown_ = false;
 };
 

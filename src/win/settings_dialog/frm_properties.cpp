@@ -38,16 +38,10 @@ PropId IdOf(PropControl c) {
 }
 
 bool Themed() { return IsThemeActive() && IsAppThemed(); }
-
-// Pixels per inch of the dialog's display.
-int DpiOf(HWND w) {
-  WindowDc dc(w);
-  return dc ? GetDeviceCaps(dc.get(), LOGPIXELSY) : 96;
-}
 }  // namespace
 
 FrmProperties::FrmProperties()
-    : Dialog(IDD_FRMPROPERTIES),
+    : SkinnedDialog(IDD_FRMPROPERTIES),
       music_(
           [this](unsigned ms) {
             if (!hwnd()) return;
@@ -79,7 +73,8 @@ HWND FrmProperties::Ctl(PropId id) const {
 HWND FrmProperties::Ctl(PropControl control) const { return Ctl(IdOf(control)); }
 
 bool FrmProperties::OnInit() {
-  background_.source = LoadPictureResource(IDR_DIALOG_BG);
+  InitSkin();
+  background_.source = DialogBackground();
   banner_.source = LoadPictureResource(IDR_BANNER);
   about_.source = LoadPictureResource(IDR_ABOUT);
   for (int i = 0; i < 4; ++i) frames_[i].source = LoadPictureResource(kPreviewFrames[i]);
@@ -148,23 +143,31 @@ void FrmProperties::SelectTab(int tab) {
   ShowPage(tab);
 }
 
+// Made again after a DPI change: a new font is handed to its control before
+// the old one is deleted.
 void FrmProperties::SetUpFonts() {
-  const int dpi = DpiOf(hwnd());
   LOGFONTA lf{};
-  lf.lfHeight = -MulDiv(8, dpi, 72);
+  lf.lfHeight = -PointsToPixels(8);
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = CLEARTYPE_QUALITY;
   lstrcpynA(lf.lfFaceName, "Tahoma", LF_FACESIZE);
-  label1_font_.reset(CreateFontIndirectA(&lf));
-  SendMessageA(Ctl(PropId::Label1), WM_SETFONT, reinterpret_cast<WPARAM>(label1_font_.get()), FALSE);
+  ScopedFont label1(CreateFontIndirectA(&lf));
+  SendMessageA(Ctl(PropId::Label1), WM_SETFONT, reinterpret_cast<WPARAM>(label1.get()), FALSE);
+  label1_font_ = std::move(label1);
   // The link: the dialog's own font, underlined.
-  HFONT dialog_font = reinterpret_cast<HFONT>(SendMessageA(hwnd(), WM_GETFONT, 0, 0));
+  HFONT dialog_font = DialogFont();
   LOGFONTA link{};
   if (dialog_font && GetObjectA(dialog_font, sizeof link, &link)) {
     link.lfUnderline = TRUE;
-    link_font_.reset(CreateFontIndirectA(&link));
-    SendMessageA(Ctl(PropId::LbVisit), WM_SETFONT, reinterpret_cast<WPARAM>(link_font_.get()), FALSE);
+    ScopedFont underlined(CreateFontIndirectA(&link));
+    SendMessageA(Ctl(PropId::LbVisit), WM_SETFONT, reinterpret_cast<WPARAM>(underlined.get()), FALSE);
+    link_font_ = std::move(underlined);
   }
+}
+
+void FrmProperties::OnDpiChanged(int /*old_dpi*/, int /*new_dpi*/) {
+  SetUpFonts();
+  PlacePages();
 }
 
 void FrmProperties::SetUpTooltips() {
@@ -270,7 +273,7 @@ INT_PTR FrmProperties::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) 
         // from the top-left corner.
         RECT client;
         GetClientRect(hwnd(), &client);
-        const int dpi = DpiOf(hwnd());
+        const int dpi = Dpi();
         RECT pic{0, 0, MulDiv(background_.source.width, dpi, 96), MulDiv(background_.source.height, dpi, 96)};
         FillRect(reinterpret_cast<HDC>(wp), &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
         background_.Draw(reinterpret_cast<HDC>(wp), pic);
@@ -305,17 +308,10 @@ INT_PTR FrmProperties::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) 
         return TRUE;
       }
       break;
-    case WM_DPICHANGED: {
-      const RECT* r = reinterpret_cast<const RECT*>(lp);
-      SetWindowPos(hwnd(), nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
-      return TRUE;
-    }
     default:
       break;
   }
-  handled = false;
-  return 0;
+  return SkinnedDialog::OnMessage(msg, wp, lp, handled);
 }
 
 // --- the view ---------------------------------------------------------------
@@ -427,16 +423,9 @@ int ShowFrmProperties(HWND owner) {
   return 1;  // only reached when the dialog could not be made: closing it ends the process
 }
 
+// The code form runs the download; once it is gone, the list is rebuilt
+// with its result.
 void FrmProperties::Command2_Click() {
-  ShowFrmVisualizations(hwnd(), [this](const std::string& decoded) { RebuildAfterDownload(decoded); });
-}
-
-void FrmProperties::RebuildAfterDownload(const std::string& decoded) {
-  const int previous = ListIndex(PropControl::List1);
-  const std::vector<std::string> names =
-      SortedVsiNames(ListFolder(ProgramFolder() + "\\QR06V2XLM\\", "*.vsi"));
-  const download::ListRebuild r = download::RebuildVisualisationList(names, decoded, previous);
-  ListClear(PropControl::List1);
-  for (const std::string& e : r.entries) ListAdd(PropControl::List1, e);
-  if (r.set_selection) SetListIndex(PropControl::List1, r.selected);
+  const std::string decoded = ShowFrmVisualizations(hwnd());
+  if (!decoded.empty()) logic_.VisualisationDownloaded(decoded);
 }

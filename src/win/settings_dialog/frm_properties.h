@@ -12,18 +12,14 @@
 #include "music/win_music_host.h"
 #include "registry/settings_store.h"
 #include "settings_dialog/frm_properties_logic.h"
-#include "shared/dialog.h"
+#include "shared/skinned_dialog.h"
 #include "shared/handles.h"
 #include "shared/picture.h"
 
-class FrmProperties : public Dialog, private FrmPropertiesView {
+class FrmProperties : public SkinnedDialog, private FrmPropertiesView {
  public:
   FrmProperties();
   ~FrmProperties() override;
-
-  // The dialog's behaviour, for the forms that work with it (the download
-  // form refills the visualisation list through it).
-  FrmPropertiesLogic& Logic() { return logic_; }
 
  protected:
   bool OnInit() override;
@@ -33,12 +29,12 @@ class FrmProperties : public Dialog, private FrmPropertiesView {
   void OnClose() override;
   bool PreTranslateMessage(MSG& msg) override;
   INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
+  void OnDpiChanged(int old_dpi, int new_dpi) override;
 
  private:
   // "Get &More": the download-code form, then the list rebuilt with the
   // downloaded visualisation selected.
   void Command2_Click();
-  void RebuildAfterDownload(const std::string& decoded);
 
   // One tab page: a child dialog whose events go to the form.
   class Page : public Dialog {

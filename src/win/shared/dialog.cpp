@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "shared/message_pump.h"
+#include "shared/trace.h"
 
 namespace {
 // The top-level dialogs that exist now, newest last: the pump looks a
@@ -126,6 +127,7 @@ INT_PTR CALLBACK Dialog::StaticProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   try {
     return self->Route(msg, wp, lp);
   } catch (...) {
+    TraceCaughtException("a dialog procedure");
     return FALSE;
   }
 }

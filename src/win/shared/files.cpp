@@ -1,5 +1,7 @@
 #include "shared/files.h"
 
+#include "shared/handles.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -40,12 +42,11 @@ std::string ProgramFolder() {
 std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
   std::vector<std::string> names;
   WIN32_FIND_DATAA found;
-  HANDLE h = FindFirstFileA((folder + pattern).c_str(), &found);
-  if (h == INVALID_HANDLE_VALUE) return names;  // no folder, or nothing in it
+  const FindHandle search(FindFirstFileA((folder + pattern).c_str(), &found));
+  if (!search) return names;  // no folder, or nothing in it
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
-  } while (FindNextFileA(h, &found));
-  FindClose(h);
+  } while (FindNextFileA(search.get(), &found));
   return names;
 }
 

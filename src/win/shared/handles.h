@@ -1,13 +1,16 @@
 #pragma once
-// Small scoped owners of GDI and USER handles: each releases its handle with
+// Small scoped owners of the program's handles (GDI, USER, files, registry
+// keys, WinINet, file searches, the clipboard): each releases its handle with
 // the matching call when it leaves scope, so every operation gives back what
 // it took, in reverse order, on every path. Move-only.
 #include <windows.h>
+#include <wininet.h>
 
 #include <utility>
 
 // One handle and the call that releases it. Traits supply:
-//   using Type = ...;  static Type Invalid();  static void Release(Type);
+//   using Type = ...;  static Type Invalid();  static bool Release(Type);
+// Release reports whether the platform's release call succeeded.
 template <typename Traits>
 class ScopedHandle {
  public:
@@ -31,6 +34,13 @@ class ScopedHandle {
     if (h_ != Traits::Invalid()) Traits::Release(h_);
     h_ = h;
   }
+  // Releases the handle now. False when the release call failed (a file
+  // whose last buffered write could not be made, say); the handle is gone
+  // either way.
+  bool Close() {
+    const Type h = release();
+    return h == Traits::Invalid() || Traits::Release(h);
+  }
 
  private:
   Type h_ = Traits::Invalid();
@@ -39,17 +49,47 @@ class ScopedHandle {
 struct GdiObjectTraits {
   using Type = HGDIOBJ;
   static Type Invalid() { return nullptr; }
-  static void Release(Type h) { DeleteObject(h); }
+  static bool Release(Type h) { return DeleteObject(h) != FALSE; }
 };
 struct MemoryDcTraits {
   using Type = HDC;
   static Type Invalid() { return nullptr; }
-  static void Release(Type h) { DeleteDC(h); }
+  static bool Release(Type h) { return DeleteDC(h) != FALSE; }
 };
 struct IconTraits {
   using Type = HICON;
   static Type Invalid() { return nullptr; }
-  static void Release(Type h) { DestroyIcon(h); }
+  static bool Release(Type h) { return DestroyIcon(h) != FALSE; }
+};
+// CreateFile ... CloseHandle (a failed open gives INVALID_HANDLE_VALUE).
+struct FileTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Release(Type h) { return CloseHandle(h) != FALSE; }
+};
+// FindFirstFile ... FindClose.
+struct FindTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Release(Type h) { return FindClose(h) != FALSE; }
+};
+// RegOpenKeyEx / RegCreateKeyEx ... RegCloseKey. A predefined root
+// (HKEY_CURRENT_USER and its kin, what an empty path opens) is not ours to
+// close, so it is held but never released.
+struct KeyTraits {
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static bool IsPredefined(Type h) {
+    const ULONG_PTR v = reinterpret_cast<ULONG_PTR>(h), first = reinterpret_cast<ULONG_PTR>(HKEY_CLASSES_ROOT);
+    return v - first <= 0x0F;
+  }
+  static bool Release(Type h) { return IsPredefined(h) || RegCloseKey(h) == ERROR_SUCCESS; }
+};
+// InternetOpen / InternetConnect / HttpOpenRequest ... InternetCloseHandle.
+struct InternetTraits {
+  using Type = HINTERNET;
+  static Type Invalid() { return nullptr; }
+  static bool Release(Type h) { return InternetCloseHandle(h) != FALSE; }
 };
 
 // A pen, brush, font, bitmap or region of our own (DeleteObject).
@@ -74,6 +114,10 @@ using ScopedBrush = GdiObject<HBRUSH>;
 using MemoryDc = ScopedHandle<MemoryDcTraits>;
 // CreateIcon / CreateIconIndirect ... DestroyIcon.
 using ScopedIcon = ScopedHandle<IconTraits>;
+using FileHandle = ScopedHandle<FileTraits>;
+using FindHandle = ScopedHandle<FindTraits>;
+using KeyHandle = ScopedHandle<KeyTraits>;
+using InternetHandle = ScopedHandle<InternetTraits>;
 
 // GetDC(window) ... ReleaseDC(window); window nullptr is the screen.
 class WindowDc {
@@ -125,4 +169,36 @@ class Selection {
  private:
   HDC dc_;
   HGDIOBJ old_;
+};
+
+// OpenClipboard ... CloseClipboard: the clipboard is closed again on every
+// path, so that no other program finds it held by this one.
+class ClipboardOpen {
+ public:
+  explicit ClipboardOpen(HWND owner) : open_(OpenClipboard(owner) != FALSE) {}
+  ClipboardOpen(const ClipboardOpen&) = delete;
+  ClipboardOpen& operator=(const ClipboardOpen&) = delete;
+  ~ClipboardOpen() {
+    if (open_) CloseClipboard();
+  }
+  explicit operator bool() const { return open_; }
+
+ private:
+  bool open_;
+};
+
+// GlobalLock ... GlobalUnlock of one memory object.
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL mem) : mem_(mem), p_(mem ? GlobalLock(mem) : nullptr) {}
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+  ~GlobalLockGuard() {
+    if (p_) GlobalUnlock(mem_);
+  }
+  void* get() const { return p_; }
+
+ private:
+  HGLOBAL mem_;
+  void* p_;
 };

@@ -1,5 +1,7 @@
 #include "shared/window.h"
 
+#include "shared/trace.h"
+
 Window::~Window() {
   if (hwnd_ && IsWindow(hwnd_)) {
     SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
@@ -54,6 +56,7 @@ LRESULT Window::Dispatch(Window* self, HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
   try {
     return self->HandleMessage(msg, wp, lp);
   } catch (...) {
+    TraceCaughtException("a window procedure");
     if (msg == WM_PAINT) ValidateRect(hwnd, nullptr);  // or it is asked again at once
     return 0;
   }
