@@ -27,6 +27,7 @@ FrmAppLayers AddFrmAppLayers(Compositor& compositor) {
   movie.SetQuality(RenderQuality::AutoLow);
   movie.SetMenu(true);
   movie.SetScale(ScaleMode::ShowAll);
+  movie.SetRenderPixelBudget(kMovieRenderPixelBudget);
 
   MoviePlayer& title = compositor.AddLayer("MovTitle", LayerGroup::Scene);
   title.SetWMode(WindowMode::Transparent);
