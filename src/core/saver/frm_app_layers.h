@@ -4,20 +4,12 @@
 //    no loop, High, ShowAll, BGColor 000000, at (16, 16) 113 x 43;
 //  - Movie, the visualisation: Transparent, stopped on load, loops, AutoLow,
 //    ShowAll, at most kMovieRenderPixelBudget pixels rendered a frame (on
-//    large screens the rest is stretched); placed by the window's logic;
+//    large screens the rest is stretched: see the .cpp); placed by the window's logic;
 //  - MovTitle, the title over the whole client area: Transparent, stopped on
 //    load, no loop, AutoHigh, ExactFit; sized by the window's logic.
 // Movie lies under MovTitle, both over the background.
 #include "movie/compositor.h"
 #include "saver/frm_app_logic.h"
-
-#include <cstdint>
-
-// Rendered pixels a visualisation frame may cost. A full-HD screen renders
-// its visualisation at half resolution well within it; a 4K screen renders
-// at about 0.36 and stretches the rest, which keeps the picture close to a
-// full-resolution render while the renderer fills half the pixels.
-constexpr uint64_t kMovieRenderPixelBudget = 700000;
 
 struct FrmAppLayers {
   MoviePlayer& FlashLoad;
