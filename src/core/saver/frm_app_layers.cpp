@@ -9,14 +9,6 @@ MoviePlayer& FrmAppLayers::operator[](MovieLayer layer) const {
   }
 }
 
-namespace {
-// Rendered pixels a visualisation frame may cost. A full-HD screen renders
-// its visualisation at half resolution (AutoLow) well within it; a 4K screen
-// renders at about 0.4 and stretches the rest, which keeps the picture close
-// to a full-resolution render while the renderer fills a third fewer pixels.
-constexpr uint64_t kMovieRenderPixelBudget = 900000;
-}  // namespace
-
 FrmAppLayers AddFrmAppLayers(Compositor& compositor) {
   MoviePlayer& load = compositor.AddLayer("FlashLoad", LayerGroup::Cover);
   load.SetWMode(WindowMode::Window);
@@ -35,7 +27,6 @@ FrmAppLayers AddFrmAppLayers(Compositor& compositor) {
   movie.SetQuality(RenderQuality::AutoLow);
   movie.SetMenu(true);
   movie.SetScale(ScaleMode::ShowAll);
-  movie.SetRenderPixelBudget(kMovieRenderPixelBudget);
 
   MoviePlayer& title = compositor.AddLayer("MovTitle", LayerGroup::Scene);
   title.SetWMode(WindowMode::Transparent);

@@ -3,8 +3,7 @@
 //  - FlashLoad, the loader on the black loading cover: Window, plays on load,
 //    no loop, High, ShowAll, BGColor 000000, at (16, 16) 113 x 43;
 //  - Movie, the visualisation: Transparent, stopped on load, loops, AutoLow,
-//    ShowAll, at most kMovieRenderPixelBudget pixels rendered a frame (on
-//    large screens the rest is stretched: see the .cpp); placed by the window's logic;
+//    ShowAll; placed by the window's logic;
 //  - MovTitle, the title over the whole client area: Transparent, stopped on
 //    load, no loop, AutoHigh, ExactFit; sized by the window's logic.
 // Movie lies under MovTitle, both over the background.
