@@ -296,6 +296,70 @@ TEST(Upscale2x, VectorAndScalarAgreeAndKeepSourcePixels) {
   EXPECT_EQ(out[1], 0xFF808080u);
 }
 
+TEST(UpscaleBilinear, VectorAndScalarAgreeAndKeepFlatAreasFlat) {
+  std::mt19937 rng(11);
+  for (const auto& size : {std::pair<int, int>{1, 1}, {3, 2}, {5, 7}, {37, 11}}) {
+    const int sw = size.first, sh = size.second;
+    std::vector<uint32_t> src(size_t(sw) * size_t(sh));
+    // Premultiplied: no colour byte above the alpha.
+    for (auto& v : src) {
+      const uint32_t a = rng() & 0xFF, r = rng();
+      v = a << 24 | ((r & 0xFF) * a / 255) << 16 | ((r >> 8 & 0xFF) * a / 255) << 8 | ((r >> 16 & 0xFF) * a / 255);
+    }
+    for (const auto& dst : {std::pair<int, int>{sw, sh}, {sw + 1, sh * 2}, {sw * 3 - 1, sh + 5}, {sw * 5, sh * 3}}) {
+      const int dw = dst.first, dh = dst.second;
+      std::vector<uint32_t> a(size_t(dw) * size_t(dh)), b(a.size());
+      UpscaleBilinear(src.data(), sw, sh, a.data(), dw, dh);
+      UpscaleBilinearScalar(src.data(), sw, sh, b.data(), dw, dh);
+      EXPECT_EQ(a, b) << sw << "x" << sh << " -> " << dw << "x" << dh;
+    }
+  }
+  // A flat picture stays flat at any size, and its corners are the source's.
+  std::vector<uint32_t> flat(6 * 4, 0x80402010u), out(17 * 9);
+  UpscaleBilinear(flat.data(), 6, 4, out.data(), 17, 9);
+  for (uint32_t v : out) ASSERT_EQ(v, 0x80402010u);
+  // Black to white three times as wide: black, a ramp, white; a third of
+  // the way across lies a third of the way up (85), give or take a step.
+  const uint32_t two[2] = {0xFF000000u, 0xFFFFFFFFu};
+  uint32_t six[6];
+  UpscaleBilinear(two, 2, 1, six, 6, 1);
+  EXPECT_EQ(six[0], 0xFF000000u);
+  EXPECT_EQ(six[5], 0xFFFFFFFFu);
+  for (int i = 1; i < 6; ++i) EXPECT_GE(six[i] & 0xFF, six[i - 1] & 0xFF);
+  EXPECT_NEAR(double(six[2] & 0xFF), 85, 2);
+}
+
+// A render-pixel budget renders a large picture smaller and stretches it
+// back to the content's size; without it the quality decides alone.
+TEST(MoviePlayer, RenderPixelBudgetLimitsTheRenderedPixels) {
+  PatientPlayer p;
+  p.SetQuality("High");
+  p.SetPlacement(0, 0, 200, 100);
+  ASSERT_TRUE(p.LoadMovieData(BoxMovie(10, 10, 30, 90)));
+  p.SetRenderPixelBudget(5000);
+  p.Advance(0);
+  LayerPicture pic = p.Picture();
+  ASSERT_NE(pic.pixels, nullptr);
+  EXPECT_EQ(pic.rect.w, 100);
+  EXPECT_EQ(pic.rect.h, 100);
+  EXPECT_NEAR(p.RenderScale(), std::sqrt(0.5), 1e-9);
+  // The box still fills the picture, corners included.
+  EXPECT_EQ(pic.pixels[0], 0xFFFFFFFFu);
+  EXPECT_EQ(pic.pixels[100 * 100 - 1], 0xFFFFFFFFu);
+  EXPECT_EQ(pic.pixels[50 * 100 + 50], 0xFFFFFFFFu);
+
+  const uint64_t before = p.Revision();
+  p.SetRenderPixelBudget(0);
+  EXPECT_GT(p.Revision(), before) << "the layer is drawn again at full resolution";
+  ASSERT_NE(p.Picture().pixels, nullptr);
+  EXPECT_EQ(p.RenderScale(), 1);
+  // A budget the quality already keeps to changes nothing.
+  p.SetQuality("Low");
+  p.SetRenderPixelBudget(2500);
+  ASSERT_NE(p.Picture().pixels, nullptr);
+  EXPECT_EQ(p.RenderScale(), 0.5);
+}
+
 // Limits from outside (battery power): at most 15 frame changes a second
 // while the movie keeps its pace, renders at a quarter of the resolution;
 // lifting them gives every frame at full resolution again.

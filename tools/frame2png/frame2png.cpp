@@ -4,13 +4,21 @@
 // visualisation in its frame and the title over everything, both started
 // together. Deterministic: the same arguments give the same picture.
 //
-//   frame2png <WxH> <frame> <out.png> [--high] [--data DIR] [--background FILE]
+//   frame2png <WxH> <frame> <out.png> [--high] [--data DIR] [--background FILE] [--steady K]
+//                   [--budget PIXELS]
 //   frame2png ssim <a.png> <b.png>
 //
-// --high renders both movies at full resolution ("High"); by default they use
-// the qualities the window gives them. DIR is the data folder (default: the
+// --high renders both movies at full resolution ("High", no render-pixel
+// budget); by default they use the qualities and budgets the window gives
+// them. --budget sets the visualisation's render-pixel budget (0: none). DIR is the data folder (default: the
 // source tree's data/QR06V2XLM), FILE the background picture (default: the
 // program's built-in one).
+//
+// --steady K then runs K more frames the way the window does (tick to the next
+// due time, compose what changed), all on this thread, and prints how many
+// pixels were composed and at what scale the movies rendered: a fixed amount
+// of work for instruction counts (say, under valgrind's callgrind). The
+// picture written is then the last one composed.
 //
 // "ssim" prints the structural similarity of two pictures of the same size
 // (1 means the same): the mean over 8 x 8 windows, 4 pixels apart, of their
@@ -38,7 +46,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: frame2png <WxH> <frame> <out.png> [--high] [--data DIR] [--background FILE]\n"
+               "usage: frame2png <WxH> <frame> <out.png> [--high] [--data DIR] [--background FILE] [--steady K] [--budget PIXELS]\n"
                "       frame2png ssim <a.png> <b.png>\n");
   return 1;
 }
@@ -112,6 +120,8 @@ int main(int argc, char** argv) {
   if (!end || *end || frame < 0) return Usage();
   const std::string out = argv[3];
   bool high = false;
+  long steady = 0;
+  long long budget = -1;
   std::string data = std::string(QRV_SOURCE_DIR) + "/data/QR06V2XLM/";
   std::string background = std::string(QRV_SOURCE_DIR) + "/src/win/res/background.png";
   for (int i = 4; i < argc; ++i) {
@@ -122,6 +132,12 @@ int main(int argc, char** argv) {
       data = std::string(argv[++i]) + "/";
     } else if (a == "--background" && i + 1 < argc) {
       background = argv[++i];
+    } else if (a == "--budget" && i + 1 < argc) {
+      budget = std::strtoll(argv[++i], &end, 10);
+      if (!end || *end || budget < 0) return Usage();
+    } else if (a == "--steady" && i + 1 < argc) {
+      steady = std::strtol(argv[++i], &end, 10);
+      if (!end || *end || steady < 0) return Usage();
     } else {
       return Usage();
     }
@@ -151,8 +167,12 @@ int main(int argc, char** argv) {
   layers.MovTitle.SetPlacement(0, 0, float(w), float(h));
   for (MoviePlayer* p : {&layers.Movie, &layers.MovTitle}) {
     p->SetRenderTimeoutMs(0);  // wait however long a render takes
-    if (high) p->SetQuality(RenderQuality::High);
+    if (high) {
+      p->SetQuality(RenderQuality::High);
+      p->SetRenderPixelBudget(0);
+    }
   }
+  if (budget >= 0) layers.Movie.SetRenderPixelBudget(uint64_t(budget));
   layers.Movie.LoadMovie(0, data + "(Default).vsi");
   layers.MovTitle.LoadMovie(0, data + "QrvTtl.is");
   if (!layers.Movie.Loaded() || !layers.MovTitle.Loaded()) {
@@ -164,9 +184,22 @@ int main(int argc, char** argv) {
   layers.MovTitle.Play();
   c.Tick(0);
   // Half a frame past frame N's start, so that rounding never lands before it.
-  c.Tick((double(frame) + 0.5) * 1000.0 / layers.Movie.FrameRate());
+  double now = (double(frame) + 0.5) * 1000.0 / layers.Movie.FrameRate();
+  c.Tick(now);
   const uint32_t* px = c.Render();
   if (!px) return 2;
+  if (steady > 0) {
+    double composed = 0;
+    for (long i = 0; i < steady; ++i) {
+      now = c.NextDueMs(now);
+      if (!c.Tick(now)) continue;
+      const PixelRect r = c.PendingRect();
+      composed += double(r.w) * double(r.h);
+      px = c.Render();
+    }
+    std::printf("frame2png: %ld steady frames, %.0f pixels composed a frame, movie scale %.2f, title scale %.2f\n",
+                steady, composed / double(steady), layers.Movie.RenderScale(), layers.MovTitle.RenderScale());
+  }
 
   std::vector<unsigned char> rgb(size_t(w) * size_t(h) * 3);
   for (size_t i = 0; i < size_t(w) * size_t(h); ++i) {

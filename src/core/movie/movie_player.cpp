@@ -206,6 +206,13 @@ void MoviePlayer::SetDrawLimits(double max_fps, double max_render_scale) {
   Touch();
 }
 
+void MoviePlayer::SetRenderPixelBudget(uint64_t pixels) {
+  if (pixels == pixel_budget_) return;
+  pixel_budget_ = pixels;
+  rendered_ = false;  // drawn again at the new resolution
+  Touch();
+}
+
 void MoviePlayer::SetCostClock(std::function<double()> clock) {
   cost_clock_ = clock ? std::move(clock) : std::function<double()>(SteadyMs);
 }
@@ -285,6 +292,14 @@ bool MoviePlayer::RenderFrame(const PixelRect& content) {
   engine.w = w;
   engine.h = h;
   engine.shrink = scale < 0.5 ? 4 : scale < 1 ? 2 : 1;
+  engine.stretch_w = engine.stretch_h = 0;
+  const double pixels = double(w) * double(h);
+  if (pixel_budget_ > 0 && pixels * scale * scale > double(pixel_budget_)) {
+    // Fewer pixels than the quality asks for: rendered smaller and stretched.
+    scale = std::sqrt(double(pixel_budget_) / pixels);
+    engine.stretch_w = std::clamp(int(std::lround(w * scale)), 1, w);
+    engine.stretch_h = std::clamp(int(std::lround(h * scale)), 1, h);
+  }
   const double started = cost_clock_();
   if (render_timeout_ms_ <= 0) {
     DrawHoldingRenderer(engine);

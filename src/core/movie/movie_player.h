@@ -131,8 +131,13 @@ class MoviePlayer {
   // All members are for one thread (the window's); only the renderer itself
   // runs elsewhere.
   LayerPicture Picture();
-  // Resolution factor of the last render: 1 (full), 0.5 or 0.25.
+  // Resolution factor of the last render: 1 (full), 0.5 or 0.25, or less
+  // than the quality gives under the render-pixel budget.
   double RenderScale() const { return render_scale_; }
+  // At most this many pixels rendered per frame (0: no limit): a larger
+  // picture is rendered at the scale that fits and stretched back.
+  void SetRenderPixelBudget(uint64_t pixels);
+  uint64_t RenderPixelBudget() const { return pixel_budget_; }
   // Limits set from outside the movie (say, on battery power): at most
   // max_fps frame changes a second (0: every frame), and renders at no more
   // than max_render_scale of the full resolution (1, 0.5 or 0.25).
@@ -182,6 +187,7 @@ class MoviePlayer {
 
   // Rendering.
   double max_render_scale_ = 1;
+  uint64_t pixel_budget_ = 0;
   double quality_scale_ = 1;  // what the next render will use
   double render_scale_ = 1;   // what the last render used
   int slow_renders_ = 0, fast_renders_ = 0;

@@ -211,3 +211,110 @@ void Upscale2x(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst
   Upscale2xScalar(src, src_w, src_h, dst, dst_w, dst_h);
 #endif
 }
+
+// ---- Stretching a premultiplied picture ----
+
+namespace {
+
+// Where a destination pixel samples the source: between i0 and i1 = i0 + 1
+// (or i0 at the edges), weight f / 128 on i1.
+struct UpTap {
+  int i0, i1;
+  int f;
+};
+
+std::vector<UpTap> UpTaps(int n_src, int n_dst) {
+  std::vector<UpTap> t(static_cast<size_t>(n_dst));
+  for (int i = 0; i < n_dst; ++i) {
+    // In 1/128 pixel: (i + 0.5) * n_src / n_dst - 0.5, kept inside the source.
+    const int64_t pos = ((2 * int64_t(i) + 1) * n_src * 128 / n_dst - 128) / 2;
+    const int64_t p = std::clamp<int64_t>(pos, 0, int64_t(n_src - 1) * 128);
+    const int i0 = int(p >> 7);
+    t[size_t(i)] = UpTap{i0, std::min(i0 + 1, n_src - 1), int(p & 127)};
+  }
+  return t;
+}
+
+// a + (b - a) * f / 128 for each byte, rounded; f in 0..127.
+inline uint32_t Lerp128(uint32_t a, uint32_t b, int f) {
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const int x = int((a >> shift) & 0xFF), y = int((b >> shift) & 0xFF);
+    out |= uint32_t(x + (((y - x) * f + 64) >> 7)) << shift;
+  }
+  return out;
+}
+
+}  // namespace
+
+void UpscaleBilinearScalar(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h) {
+  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return;
+  const std::vector<UpTap> xs = UpTaps(src_w, dst_w), ys = UpTaps(src_h, dst_h);
+  std::vector<uint32_t> mid(static_cast<size_t>(src_w));
+  for (int y = 0; y < dst_h; ++y) {
+    const UpTap& ty = ys[size_t(y)];
+    const uint32_t* r0 = src + size_t(ty.i0) * size_t(src_w);
+    const uint32_t* r1 = src + size_t(ty.i1) * size_t(src_w);
+    for (int x = 0; x < src_w; ++x) mid[size_t(x)] = Lerp128(r0[x], r1[x], ty.f);
+    uint32_t* out = dst + size_t(y) * size_t(dst_w);
+    for (int x = 0; x < dst_w; ++x) {
+      const UpTap& tx = xs[size_t(x)];
+      out[x] = Lerp128(mid[size_t(tx.i0)], mid[size_t(tx.i1)], tx.f);
+    }
+  }
+}
+
+void UpscaleBilinear(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h) {
+#if defined(__SSE2__)
+  if (src_w <= 0 || src_h <= 0 || dst_w <= 0 || dst_h <= 0) return;
+  const std::vector<UpTap> xs = UpTaps(src_w, dst_w), ys = UpTaps(src_h, dst_h);
+  std::vector<uint32_t> mid(static_cast<size_t>(src_w));
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i c64 = _mm_set1_epi16(64);
+  // a + ((b - a) * f + 64) >> 7 on 16-bit lanes; |b - a| * f stays below 2^15.
+  auto lerp = [&](__m128i a, __m128i b, __m128i f) {
+    return _mm_add_epi16(a, _mm_srai_epi16(_mm_add_epi16(_mm_mullo_epi16(_mm_sub_epi16(b, a), f), c64), 7));
+  };
+  int last_row = -1, last_f = -1;
+  for (int y = 0; y < dst_h; ++y) {
+    const UpTap& ty = ys[size_t(y)];
+    // Rows that sample the source at the same place share the mixed row.
+    if (ty.i0 != last_row || ty.f != last_f) {
+      const uint32_t* r0 = src + size_t(ty.i0) * size_t(src_w);
+      const uint32_t* r1 = src + size_t(ty.i1) * size_t(src_w);
+      const __m128i fy = _mm_set1_epi16(int16_t(ty.f));
+      int x = 0;
+      for (; x + 4 <= src_w; x += 4) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + x));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + x));
+        const __m128i lo = lerp(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero), fy);
+        const __m128i hi = lerp(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero), fy);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(mid.data() + x), _mm_packus_epi16(lo, hi));
+      }
+      for (; x < src_w; ++x) mid[size_t(x)] = Lerp128(r0[x], r1[x], ty.f);
+      last_row = ty.i0;
+      last_f = ty.f;
+    }
+    uint32_t* out = dst + size_t(y) * size_t(dst_w);
+    const uint32_t* m = mid.data();
+    int x = 0;
+    // Two destination pixels a step: their left and right taps side by side.
+    for (; x + 2 <= dst_w; x += 2) {
+      const UpTap& t0 = xs[size_t(x)];
+      const UpTap& t1 = xs[size_t(x) + 1];
+      const __m128i a = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(m[t0.i0])),
+                                                             _mm_cvtsi32_si128(int(m[t1.i0]))), zero);
+      const __m128i b = _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(m[t0.i1])),
+                                                             _mm_cvtsi32_si128(int(m[t1.i1]))), zero);
+      const __m128i f = _mm_unpacklo_epi64(_mm_set1_epi16(int16_t(t0.f)), _mm_set1_epi16(int16_t(t1.f)));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lerp(a, b, f), zero));
+    }
+    for (; x < dst_w; ++x) {
+      const UpTap& tx = xs[size_t(x)];
+      out[x] = Lerp128(m[tx.i0], m[tx.i1], tx.f);
+    }
+  }
+#else
+  UpscaleBilinearScalar(src, src_w, src_h, dst, dst_w, dst_h);
+#endif
+}

@@ -39,3 +39,9 @@ void StretchBilinear(const uint32_t* src, int src_w, int src_h, uint32_t* dst, i
 // writes the top-left dst_w x dst_h of it (dst_w <= 2*src_w, dst_h <= 2*src_h).
 void Upscale2x(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);
 void Upscale2xScalar(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);
+
+// Bilinear stretch of a premultiplied picture (src_w x src_h) up to a larger
+// dst_w x dst_h, the centres of the two pictures lined up, in 1/128 pixel
+// steps. All variants give the same bytes.
+void UpscaleBilinear(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);
+void UpscaleBilinearScalar(const uint32_t* src, int src_w, int src_h, uint32_t* dst, int dst_w, int dst_h);

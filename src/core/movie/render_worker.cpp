@@ -148,16 +148,20 @@ void DrawHoldingRenderer(MovieEngine& engine) {
 void MovieEngine::Draw() {
   drawn = false;
   try {
-    const int rw = (w + shrink - 1) / shrink;
-    const int rh = (h + shrink - 1) / shrink;
+    const bool stretched = stretch_w > 0 && stretch_h > 0 && (stretch_w < w || stretch_h < h);
+    const int rw = stretched ? stretch_w : (w + shrink - 1) / shrink;
+    const int rh = stretched ? stretch_h : (h + shrink - 1) / shrink;
     const double reach = double(Extent(frame)) * std::max(double(rw) / double(movie_w), double(rh) / double(movie_h));
     if (!(reach <= kMaxRasterCoordinate)) return;
-    std::vector<uint32_t>& target = shrink > 1 ? render : output;
+    std::vector<uint32_t>& target = stretched || shrink > 1 ? render : output;
     target.resize(size_t(rw) * size_t(rh));
     rlottie::Surface surface(target.data(), size_t(rw), size_t(rh), size_t(rw) * 4);
     // The picture is already fitted to its rectangle, so the renderer stretches.
     animation->renderSync(frame, surface, /*keepAspectRatio=*/false);
-    if (shrink == 2) {
+    if (stretched) {
+      output.resize(size_t(w) * size_t(h));
+      UpscaleBilinear(render.data(), rw, rh, output.data(), w, h);
+    } else if (shrink == 2) {
       output.resize(size_t(w) * size_t(h));
       Upscale2x(render.data(), rw, rh, output.data(), w, h);
     } else if (shrink == 4) {

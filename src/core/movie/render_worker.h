@@ -30,11 +30,14 @@ struct MovieEngine {
   std::vector<uint32_t> middle;   // a quarter-size render doubled once
   std::vector<uint32_t> output;   // the picture at content size
 
-  // One job: draw `frame` into a w x h picture, at 1/shrink of its
-  // resolution (shrink 1, 2 or 4), doubled back to w x h.
+  // One job: draw `frame` into a w x h picture. With shrink 2 or 4 it is
+  // drawn at half or a quarter of that size and doubled back once or twice;
+  // with stretch_w x stretch_h set (0 otherwise), smaller than w x h, it is drawn at that
+  // size and stretched back to w x h.
   size_t frame = 0;
   int w = 0, h = 0;
   int shrink = 1;
+  int stretch_w = 0, stretch_h = 0;
   bool drawn = false;  // the last job's picture is in output
 
   // How far from the origin (in movie units) anything frame f rasterizes
