@@ -27,7 +27,7 @@ for t in 1 2; do
   shot configure_tab${t}_96 >/dev/null
 done
 [ "$(ctl_field Label1 text)" = "Q-VM-1.6.1101" ] || fail "Label1 reads '$(ctl_field Label1 text)'"
-[ "$(ctl_field LbVisit text)" = "http://qrvsaver.example/" ] || fail "LbVisit reads '$(ctl_field LbVisit text)'"
+[ "$(ctl_field LbVisit text)" = "https://qrvsaver.example/" ] || fail "LbVisit reads '$(ctl_field LbVisit text)'"
 about=$(ctl_field LbAbout text)
 [[ "$about" == *"QrvSaver2006 developers~~Contact: "*"@"*"~~" ]] || fail "LbAbout reads '$about'"
 xdotool key ctrl+shift+Tab
@@ -44,11 +44,11 @@ wait_until 5 test "$(ctl_field SSTAB1 tab)" = 2 || fail "no About tab"
 click LbVisit
 app_folder=$(winepath -w "$E2E_DIR/app" | sed 's/\\/\\\\/g')
 shell_asked() {
-  grep -qF "\"Open\",\"http://qrvsaver.example/\",\"\",\"$app_folder\",1" "$E2E_DIR/app.log" &&
+  grep -qF "\"Open\",\"https://qrvsaver.example/\",\"\",\"$app_folder\",1" "$E2E_DIR/app.log" &&
     grep -qE 'trace:exec:ShellExecuteA [0-9A-Fa-f]*[1-9A-Fa-f][0-9A-Fa-f]*,"Open"' "$E2E_DIR/app.log"
 }
 wait_until 20 shell_asked || fail "the link did not ask the shell to open the site: $(grep -m1 ShellExecuteA "$E2E_DIR/app.log")"
-log "the link opens http://qrvsaver.example/ with the dialog as owner: ok"
+log "the link opens https://qrvsaver.example/ with the dialog as owner: ok"
 # 2. Esc is Close: nothing written, exit code 0.
 before=$(settings_dump)
 xdotool key Escape
