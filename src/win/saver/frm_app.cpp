@@ -339,25 +339,9 @@ void FrmApp::ApplyDrawLimits(const DrawLimits& limits) {
   Animate();
 }
 
-namespace {
-BOOL CALLBACK CollectLayout(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
-  auto* layout = reinterpret_cast<DisplayLayout*>(param);
-  MONITORINFO info{};
-  info.cbSize = sizeof info;
-  if (GetMonitorInfoA(monitor, &info)) {
-    const ScreenRect r{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
-    if (info.dwFlags & MONITORINFOF_PRIMARY) layout->primary = r;
-    else layout->others.push_back(r);
-  }
-  return TRUE;
-}
-}  // namespace
-
 bool FrmApp::ReadDisplayLayout(DisplayLayout* layout) {
   layout_read_ms_ = NowMs();
-  *layout = DisplayLayout{};
-  // The process is DPI aware per monitor, so these are device pixels.
-  const bool listed = EnumDisplayMonitors(nullptr, nullptr, &CollectLayout, reinterpret_cast<LPARAM>(layout)) != FALSE;
+  const bool listed = ListMonitors(layout);
   layout_read_took_ms_ = NowMs() - layout_read_ms_;
   if (!listed) return false;
   if (layout->primary.Empty()) {

@@ -7,15 +7,15 @@
 #include "shared/trace.h"
 
 namespace {
-// Monitor rectangles in screen pixels, the primary left out. The process is
-// DPI aware per monitor (its manifest says so), so these are device pixels
-// on every monitor, whatever its scale.
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
-  if (GetMonitorInfoA(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY)) {
+  if (GetMonitorInfoA(monitor, &info)) {
+    auto* layout = reinterpret_cast<DisplayLayout*>(param);
+    const ScreenRect r{info.rcMonitor.left, info.rcMonitor.top, info.rcMonitor.right, info.rcMonitor.bottom};
     try {  // no exception may unwind through the system's enumeration
-      reinterpret_cast<std::vector<RECT>*>(param)->push_back(info.rcMonitor);
+      if (info.dwFlags & MONITORINFOF_PRIMARY) layout->primary = r;
+      else layout->others.push_back(r);
     } catch (...) {
       TraceCaughtException("the monitor list");
       return FALSE;
@@ -24,6 +24,11 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM param) {
   return TRUE;
 }
 }  // namespace
+
+bool ListMonitors(DisplayLayout* layout) {
+  *layout = DisplayLayout{};
+  return EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(layout)) != FALSE;
+}
 
 class MonitorCovers::Cover : public SaverWindow {
  public:
@@ -131,11 +136,9 @@ MonitorCovers::MonitorCovers(Input input) : input_(std::move(input)) {}
 MonitorCovers::~MonitorCovers() = default;
 
 void MonitorCovers::Open() {
-  std::vector<RECT> areas;
-  EnumDisplayMonitors(nullptr, nullptr, &CollectMonitor, reinterpret_cast<LPARAM>(&areas));
-  std::vector<ScreenRect> monitors;
-  for (const RECT& a : areas) monitors.push_back(ScreenRect{a.left, a.top, a.right, a.bottom});
-  Change(PlanCovers(Areas(), monitors));
+  DisplayLayout layout;
+  ListMonitors(&layout);
+  Change(PlanCovers(Areas(), layout.others));
 }
 
 bool MonitorCovers::OpenCover(const RECT& area) {

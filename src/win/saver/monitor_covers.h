@@ -9,6 +9,12 @@
 #include "shared/picture.h"
 #include "shared/window.h"
 
+// The monitors as the system lists them now, in screen pixels: the primary,
+// and the others in the system's order. The process is DPI aware per monitor
+// (its manifest says so), so these are device pixels on every monitor,
+// whatever its scale. False when the system could not list them.
+bool ListMonitors(DisplayLayout* layout);
+
 // The screensaver's windows on the monitors other than the primary one. The
 // primary has the full screensaver window; every other monitor gets a plain
 // topmost window that shows the background picture scaled to fill it. Each
