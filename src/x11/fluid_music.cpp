@@ -2,33 +2,75 @@
 
 #include <fluidsynth.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+// The synth and what plays it. The music object and the thread that reads
+// the sound font own it together; the last of them to let go frees it.
 struct MusicParts {
+  std::mutex mutex;  // guards player, driver and the start of the song
+  std::atomic<bool> cancel{false};
   fluid_settings_t* settings = nullptr;
   fluid_synth_t* synth = nullptr;
   fluid_player_t* player = nullptr;
   fluid_audio_driver_t* driver = nullptr;
+
+  MusicParts() = default;
+  MusicParts(const MusicParts&) = delete;
+  MusicParts& operator=(const MusicParts&) = delete;
+  ~MusicParts() {
+    CloseAudio();
+    if (player) delete_fluid_player(player);
+    if (synth) delete_fluid_synth(synth);
+    if (settings) delete_fluid_settings(settings);
+  }
+
+  // Stops the song and closes the audio device. The driver's thread drives
+  // the synth and the player, so once it is gone nothing else touches them
+  // but the reading thread. Called with mutex held, or by the last owner.
+  void CloseAudio() {
+    if (player) fluid_player_stop(player);
+    if (driver) delete_fluid_audio_driver(driver);
+    driver = nullptr;
+  }
 };
 
 namespace {
 
 void Quiet(int, const char*, void*) {}
 
-void Free(MusicParts* p) {
-  if (!p) return;
-  if (p->player) fluid_player_stop(p->player);
-  // The driver's thread drives the synth and the player: it goes first.
-  if (p->driver) delete_fluid_audio_driver(p->driver);
-  if (p->player) delete_fluid_player(p->player);
-  if (p->synth) delete_fluid_synth(p->synth);
-  if (p->settings) delete_fluid_settings(p->settings);
-  delete p;
+// Reads the sound font into the synth and starts the song, unless the music
+// was stopped meanwhile. Runs on a thread of its own; `parts` keeps what it
+// works on alive however long the reading takes.
+void LoadAndPlay(const std::shared_ptr<MusicParts>& parts, const std::string& song_file,
+                 const std::string& sound_font) {
+  // SIGTERM and SIGINT are the main thread's to take.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  if (parts->cancel) return;
+  if (fluid_synth_sfload(parts->synth, sound_font.c_str(), 1) == FLUID_FAILED) return;
+  std::lock_guard<std::mutex> lock(parts->mutex);
+  if (parts->cancel) return;
+  fluid_player_t* player = new_fluid_player(parts->synth);
+  if (!player) return;
+  if (fluid_player_add(player, song_file.c_str()) != FLUID_OK) {
+    delete_fluid_player(player);
+    return;
+  }
+  fluid_player_set_loop(player, -1);
+  parts->player = player;  // freed with the other parts
+  fluid_player_play(player);
 }
 
 }  // namespace
@@ -36,16 +78,20 @@ void Free(MusicParts* p) {
 FluidMusic::~FluidMusic() { Stop(); }
 
 void FluidMusic::Stop() {
-  cancel_ = true;
-  if (loader_.joinable()) loader_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  Free(parts_);
-  parts_ = nullptr;
+  if (!parts_) return;
+  {
+    std::lock_guard<std::mutex> lock(parts_->mutex);
+    parts_->cancel = true;
+    parts_->CloseAudio();
+  }
+  // Still reading the sound font: the thread frees the synth when it ends.
+  parts_.reset();
 }
 
 bool FluidMusic::Playing() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return parts_ != nullptr && parts_->player != nullptr;
+  if (!parts_) return false;
+  std::lock_guard<std::mutex> lock(parts_->mutex);
+  return parts_->player != nullptr && parts_->driver != nullptr;
 }
 
 bool FluidMusic::Start(const std::string& song_file, const std::string& sound_font) {
@@ -53,11 +99,11 @@ bool FluidMusic::Start(const std::string& song_file, const std::string& sound_fo
   if (access(song_file.c_str(), R_OK) != 0 || access(sound_font.c_str(), R_OK) != 0) return false;
   // The library reports a missing audio device on stderr; silence is the answer here.
   for (int level = FLUID_PANIC; level <= FLUID_DBG; ++level) fluid_set_log_function(level, Quiet, nullptr);
-  auto* p = new MusicParts;
+  auto p = std::make_shared<MusicParts>();
   p->settings = new_fluid_settings();
-  if (!p->settings) return Free(p), false;
+  if (!p->settings) return false;
   p->synth = new_fluid_synth(p->settings);
-  if (!p->synth) return Free(p), false;
+  if (!p->synth) return false;
   // The sound servers first, then the sound card itself. A server that is not
   // running is never started for us. The audio libraries below fluidsynth
   // write their own complaints to stderr when there is no device; silence
@@ -79,30 +125,15 @@ bool FluidMusic::Start(const std::string& song_file, const std::string& sound_fo
   if (saved_stderr >= 0 && null_fd >= 0) dup2(saved_stderr, STDERR_FILENO);
   if (null_fd >= 0) close(null_fd);
   if (saved_stderr >= 0) close(saved_stderr);
-  if (!p->driver) return Free(p), false;
-  // The driver plays the synth's silence until the song starts.
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    parts_ = p;
-  }
-  cancel_ = false;
+  if (!p->driver) return false;
+  // The driver plays the synth's silence until the song starts. The thread
+  // is not waited for: reading the sound font can take many seconds, and
+  // Stop must not.
   try {
-    loader_ = std::thread([this, p, song_file, sound_font] {
-      if (cancel_ || fluid_synth_sfload(p->synth, sound_font.c_str(), 1) == FLUID_FAILED || cancel_) return;
-      fluid_player_t* player = new_fluid_player(p->synth);
-      if (!player) return;
-      if (fluid_player_add(player, song_file.c_str()) != FLUID_OK) {
-        delete_fluid_player(player);
-        return;
-      }
-      fluid_player_set_loop(player, -1);
-      std::lock_guard<std::mutex> lock(mutex_);
-      p->player = player;  // freed with the other parts
-      if (!cancel_) fluid_player_play(player);
-    });
+    std::thread(LoadAndPlay, p, song_file, sound_font).detach();
   } catch (...) {
-    Stop();  // no thread to be had: silence
-    return false;
+    return false;  // no thread to be had: silence (p closes the audio)
   }
+  parts_ = std::move(p);
   return true;
 }

@@ -2,10 +2,8 @@
 // Background music: one built-in MIDI song played in a loop through
 // libfluidsynth with the General MIDI sound font. Where there is no audio
 // device, no sound font or no song file, it stays silent and says nothing.
-#include <atomic>
-#include <mutex>
+#include <memory>
 #include <string>
-#include <thread>
 
 struct MusicParts;
 
@@ -21,15 +19,14 @@ class FluidMusic {
   // 140 MB) is read on a thread of its own, so the first pictures are not
   // held up; the song starts when it is read.
   bool Start(const std::string& song_file, const std::string& sound_font);
-  // Closes the audio (after the sound font, if it is still being read).
+  // Closes the audio at once, also while the sound font is still being read:
+  // the reading thread is left to finish on its own and then frees the synth.
   void Stop();
   bool Playing() const;
 
  private:
-  std::thread loader_;
-  std::atomic<bool> cancel_{false};
-  mutable std::mutex mutex_;
-  MusicParts* parts_ = nullptr;  // under mutex_
+  // Shared with the reading thread: whichever of the two lets go last frees it.
+  std::shared_ptr<MusicParts> parts_;
 };
 
 // The sound font of Debian's fluid-soundfont-gm.

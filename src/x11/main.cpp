@@ -85,6 +85,12 @@ std::string DataFolder() {
   return env && *env ? env : QRV_DATA_DIR;
 }
 
+// The General MIDI sound font; QRVSAVER_SOUND_FONT names another one.
+std::string SoundFont() {
+  const char* env = std::getenv("QRVSAVER_SOUND_FONT");
+  return env && *env ? env : kDefaultSoundFont;
+}
+
 // The built-in 800 by 600 background as 0xAARRGGBB words.
 std::vector<uint32_t> BuiltinBackground(int* w, int* h) {
   int n = 0;
@@ -186,7 +192,7 @@ int main(int argc, char** argv) {
   if (opt.music) {
     int song = opt.song;
     if (song == 0) song = std::uniform_int_distribution<int>(1, 9)(*std::make_unique<std::random_device>());
-    music.Start(data + "/MCI/" + Module1::SongTitle(static_cast<int16_t>(song)) + ".seq", kDefaultSoundFont);
+    music.Start(data + "/MCI/" + Module1::SongTitle(static_cast<int16_t>(song)) + ".seq", SoundFont());
   }
 
   // The same power rule as on Windows: the core chooses the limits, the
