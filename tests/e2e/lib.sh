@@ -225,3 +225,16 @@ helper_exe() { echo "$HELPERS/$1.exe"; }
 
 # installer_name: the installer of the program under test.
 installer_name() { if [ "$QRV_ARCH" = win64 ]; then echo QrvSaver2006-setup-x64.exe; else echo QrvSaver2006-setup-x86.exe; fi; }
+
+# start_with_visualisation NAME: chooses the visualisation NAME (a .vsi file of
+# the data folder) without music, starts the full-screen run, moves the mouse
+# out of the way and waits until loading has ended.
+start_with_visualisation() {
+  wine reg add "$SETTINGS_KEY" /v InsKo /t REG_SZ /d x /f >/dev/null 2>&1
+  wine reg add "$SETTINGS_KEY" /v FileID /t REG_SZ /d "$1" /f >/dev/null 2>&1
+  wine reg add "$SETTINGS_KEY" /v EnableSound /t REG_SZ /d 0 /f >/dev/null 2>&1
+  start_app /s
+  wait_until 90 window_named QrvSaver2006 || fail "no window for $1"
+  xdotool mousemove 600 10
+  wait_until 30 placed || fail "loading did not end for $1"
+}

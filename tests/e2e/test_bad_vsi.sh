@@ -9,13 +9,7 @@ printf '{"v":"5.5.2","fr":30,"ip":0,"op":60,"w":100,"h":100,"layers":[' > "$E2E_
 ref="$E2E_DIR/background_ref.png"
 convert "$E2E_ROOT/src/win/res/background.png" -resize '1024x768!' "$ref"
 for name in Broken Truncated; do
-  wine reg add "$SETTINGS_KEY" /v InsKo /t REG_SZ /d x /f >/dev/null 2>&1
-  wine reg add "$SETTINGS_KEY" /v FileID /t REG_SZ /d "$name" /f >/dev/null 2>&1
-  wine reg add "$SETTINGS_KEY" /v EnableSound /t REG_SZ /d 0 /f >/dev/null 2>&1
-  start_app /s
-  wait_until 90 window_named QrvSaver2006 || fail "no window for $name"
-  xdotool mousemove 600 10
-  wait_until 30 placed || fail "loading did not end for $name"
+  start_with_visualisation "$name"
   sleep 0.5
   s=$(shot "bad_vsi_$name")
   # The frame's lower half (below the title) is the bare background.

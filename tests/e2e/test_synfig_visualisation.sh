@@ -40,13 +40,7 @@ log "vsicheck, Linux and Windows: accepted, 96 frames at 24 fps, 480x270, nothin
 
 # Installed as the guide says: a .vsi file in the data folder, then chosen.
 cp "$work/night_bloom.json" "$E2E_DIR/app/QR06V2XLM/Night bloom.vsi"
-wine reg add "$SETTINGS_KEY" /v InsKo /t REG_SZ /d x /f >/dev/null 2>&1
-wine reg add "$SETTINGS_KEY" /v FileID /t REG_SZ /d "Night bloom" /f >/dev/null 2>&1
-wine reg add "$SETTINGS_KEY" /v EnableSound /t REG_SZ /d 0 /f >/dev/null 2>&1
-start_app /s
-wait_until 90 window_named QrvSaver2006 || fail "no window"
-xdotool mousemove 600 10
-wait_until 30 placed || fail "loading did not end"
+start_with_visualisation "Night bloom"
 sleep 1
 a=$(shot synfig_running_1); sleep 0.5; b=$(shot synfig_running_2)
 # The 16:9 movie fills the frame's width (x 34..993) and is centred in its
