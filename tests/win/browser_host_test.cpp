@@ -11,6 +11,9 @@
 
 #include <gtest/gtest.h>
 
+#include <wininet.h>
+
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -146,3 +149,254 @@ TEST(BrowserHost, TheSinkCancelsEveryNewWindow) {
 }
 
 }  // namespace
+
+
+// The ambient property the page engine asks the container for, through the
+// site's IDispatch.
+::testing::AssertionResult AmbientDownloadControl(IUnknown* site, LONG* flags) {
+  IDispatch* ambient = nullptr;
+  if (FAILED(site->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&ambient))) || !ambient)
+    return ::testing::AssertionFailure() << "the site has no ambient IDispatch";
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  VARIANT result;
+  VariantInit(&result);
+  const HRESULT hr = ambient->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
+                                     &none, &result, nullptr, nullptr);
+  ambient->Release();
+  if (hr != S_OK || V_VT(&result) != VT_I4) return ::testing::AssertionFailure() << "no VT_I4 answer, hr " << hr;
+  *flags = V_I4(&result);
+  return ::testing::AssertionSuccess();
+}
+
+// What the site's security manager decides for `action` (through
+// IServiceProvider, as the page engine finds it): the policy, or -1 when it
+// leaves the decision to the system.
+long UrlActionPolicy(IUnknown* site, DWORD action) {
+  IServiceProvider* services = nullptr;
+  if (FAILED(site->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(&services)))) return -2;
+  IInternetSecurityManager* manager = nullptr;
+  const HRESULT found = services->QueryService(SID_SInternetSecurityManager, IID_IInternetSecurityManager,
+                                               reinterpret_cast<void**>(&manager));
+  services->Release();
+  if (FAILED(found) || !manager) return -2;
+  DWORD policy = URLPOLICY_ALLOW;
+  const HRESULT hr = manager->ProcessUrlAction(L"https://qrvsaver.example/VelmaraScreensaver/", action,
+                                               reinterpret_cast<BYTE*>(&policy), sizeof policy, nullptr, 0, 0, 0);
+  manager->Release();
+  if (hr == INET_E_DEFAULT_ACTION) return -1;
+  return static_cast<long>(policy);
+}
+
+TEST(BrowserHost, TheSiteTurnsScriptsJavaAndActiveXOffAndShowsNoContextMenu) {
+  IOleClientSite* site = browser_host::NewBrowserSite(nullptr);
+  ASSERT_NE(site, nullptr);
+  LONG flags = 0;
+  ASSERT_TRUE(AmbientDownloadControl(site, &flags));
+  for (LONG bit : {DLCTL_NO_SCRIPTS, DLCTL_NO_JAVA, DLCTL_NO_RUNACTIVEXCTLS, DLCTL_NO_DLACTIVEXCTLS, DLCTL_SILENT})
+    EXPECT_EQ(flags & bit, bit) << "flag " << std::hex << bit << " missing from " << flags;
+
+  for (DWORD action : {URLACTION_SCRIPT_RUN, URLACTION_SCRIPT_SAFE_ACTIVEX, URLACTION_SCRIPT_JAVA_USE,
+                       URLACTION_ACTIVEX_RUN, URLACTION_ACTIVEX_OVERRIDE_OBJECT_SAFETY,
+                       URLACTION_DOWNLOAD_SIGNED_ACTIVEX, URLACTION_DOWNLOAD_UNSIGNED_ACTIVEX,
+                       URLACTION_HTML_JAVA_RUN, URLACTION_JAVA_PERMISSIONS})
+    EXPECT_EQ(UrlActionPolicy(site, action), static_cast<long>(URLPOLICY_DISALLOW)) << std::hex << action;
+  // Plain page actions (pictures, style sheets, forms) stay the system's call.
+  EXPECT_EQ(UrlActionPolicy(site, URLACTION_HTML_SUBMIT_FORMS), -1);
+
+  IDocHostUIHandler* ui = nullptr;
+  ASSERT_EQ(site->QueryInterface(IID_IDocHostUIHandler, reinterpret_cast<void**>(&ui)), S_OK);
+  POINT at{10, 10};
+  EXPECT_EQ(ui->ShowContextMenu(CONTEXT_MENU_DEFAULT, &at, nullptr, nullptr), S_OK) << "the menu would show";
+  ui->Release();
+  EXPECT_EQ(site->Release(), 0u);
+}
+
+namespace {
+
+std::string ServerDirectory() {
+  const char* dir = std::getenv("QRV_TEST_SERVER");
+  if (!dir || !*dir) return "";
+  std::string w = std::string("Z:") + dir;
+  for (char& c : w)
+    if (c == '/') c = '\\';
+  return w;
+}
+
+int HttpPort() {
+  std::ifstream f(ServerDirectory() + "\\ports");
+  int port = 0;
+  f >> port;
+  return port;
+}
+
+// How many requests for `path` the test server has seen (its own count).
+int Seen(int port, const std::string& path) {
+  std::string escaped;
+  for (char c : path) {
+    if (c == '?' || c == '&' || c == '=' || c == '%') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      escaped += hex;
+    } else {
+      escaped += c;
+    }
+  }
+  const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/t/seen?path=" + escaped;
+  HINTERNET net = InternetOpenA("QrvBrowserHostTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  if (!net) return -1;
+  int count = -1;
+  if (HINTERNET req = InternetOpenUrlA(net, url.c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)) {
+    char buf[32] = "";
+    DWORD got = 0;
+    if (InternetReadFile(req, buf, sizeof buf - 1, &got)) count = std::atoi(buf);
+    InternetCloseHandle(req);
+  }
+  InternetCloseHandle(net);
+  return count;
+}
+
+// Runs the thread's messages (the control works through them) until `done`
+// or `ms` have passed; returns done().
+template <typename Done>
+bool PumpUntil(Done done, int ms) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+    if (done()) return true;
+    if (GetTickCount() - start > static_cast<DWORD>(ms)) return false;
+    Sleep(20);
+  }
+}
+
+std::string Tag() {
+  static int n = 0;
+  return std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" + std::to_string(++n);
+}
+
+// A top-level window for the browser to live in.
+class Parent {
+ public:
+  Parent() {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "QrvBrowserHostTestParent";
+    RegisterClassA(&wc);
+    hwnd_ = CreateWindowA(wc.lpszClassName, "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 500, 400, nullptr, nullptr,
+                          wc.hInstance, nullptr);
+  }
+  ~Parent() {
+    if (hwnd_) DestroyWindow(hwnd_);
+  }
+  HWND hwnd() const { return hwnd_; }
+
+ private:
+  HWND hwnd_ = nullptr;
+};
+
+HRESULT Navigate(IWebBrowser2* browser, const std::string& url) {
+  Bstr text(url);
+  VARIANT address, empty;
+  VariantInit(&address);
+  V_VT(&address) = VT_BSTR;
+  V_BSTR(&address) = text.b;
+  VariantInit(&empty);
+  return browser->Navigate2(&address, &empty, &empty, &empty, &empty);
+}
+
+// The real control of the system, in our container, against the test
+// server. Where the system has no such control, the test says so and skips.
+class RealBrowser : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = HttpPort();
+    ASSERT_NE(port_, 0) << "the test server is not running: run through ctest";
+    ASSERT_NE(parent_.hwnd(), nullptr);
+    site_ = "http://127.0.0.1:" + std::to_string(port_);
+  }
+  // Creates the browser, sent to `path` of the site; false when the system
+  // cannot make the control.
+  bool Open(const std::string& path) {
+    window_ = browser_host::CreateSiteBrowser(parent_.hwnd(), 77, site_, site_ + path);
+    if (window_) browser_ = browser_host::WebBrowserOf(window_);
+    return window_ != nullptr;
+  }
+  void TearDown() override {
+    if (browser_) browser_->Release();
+  }
+  int Seen(const std::string& path) const { return ::Seen(port_, path); }
+
+  Parent parent_;
+  int port_ = 0;
+  std::string site_;
+  HWND window_ = nullptr;
+  IWebBrowser2* browser_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(RealBrowser, GoesToTheSiteButNeverLeavesIt) {
+  const std::string tag = Tag();
+  const std::string start = "/t/good.bin?n=10&tag=start-" + tag;
+  if (!Open(start)) GTEST_SKIP() << "the system cannot make the browser control";
+  ASSERT_NE(browser_, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return Seen(start) >= 1; }, 10000)) << "the start page was never asked for";
+
+  // The same server under another host name is another site: the request
+  // must never go out. A page of the site after it still loads.
+  const std::string off = "/t/good.bin?n=10&tag=off-" + tag;
+  EXPECT_EQ(Navigate(browser_, "http://localhost:" + std::to_string(port_) + off), S_OK);
+  PumpUntil([] { return false; }, 1500);
+  EXPECT_EQ(Seen(off), 0) << "the browser left the site";
+  BSTR location = nullptr;
+  ASSERT_EQ(browser_->get_LocationURL(&location), S_OK);
+  EXPECT_EQ(std::wstring(location ? location : L"").find(L"localhost"), std::wstring::npos);
+  SysFreeString(location);
+
+  const std::string next = "/t/good.bin?n=10&tag=next-" + tag;
+  EXPECT_EQ(Navigate(browser_, site_ + next), S_OK);
+  EXPECT_TRUE(PumpUntil([&] { return Seen(next) >= 1; }, 10000)) << "a page of the site was refused";
+  EXPECT_EQ(Seen(off), 0);
+}
+
+TEST_F(RealBrowser, TheControlsSiteIsOursAndTheWholeContainerGoesWithTheWindow) {
+  const long before = browser_host::LiveObjects();
+  if (!Open("/t/good.bin?n=10&tag=site-" + Tag())) GTEST_SKIP() << "the system cannot make the browser control";
+  ASSERT_NE(browser_, nullptr);
+
+  // The control asks its container, not some default, for the ambient
+  // download control.
+  IOleObject* object = nullptr;
+  ASSERT_EQ(browser_->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&object)), S_OK);
+  IOleClientSite* site = nullptr;
+  ASSERT_EQ(object->GetClientSite(&site), S_OK);
+  ASSERT_NE(site, nullptr);
+  LONG flags = 0;
+  EXPECT_TRUE(AmbientDownloadControl(site, &flags));
+  EXPECT_EQ(flags & DLCTL_NO_SCRIPTS, DLCTL_NO_SCRIPTS);
+  site->Release();
+  object->Release();
+
+  // The control fills the window, and follows it when the form lays it out again.
+  MoveWindow(window_, 10, 20, 300, 200, TRUE);
+  PumpUntil([] { return false; }, 200);
+  HWND inner = GetWindow(window_, GW_CHILD);
+  ASSERT_NE(inner, nullptr);
+  RECT outer_rc, inner_rc;
+  GetClientRect(window_, &outer_rc);
+  GetWindowRect(inner, &inner_rc);
+  EXPECT_EQ(inner_rc.right - inner_rc.left, outer_rc.right);
+  EXPECT_EQ(inner_rc.bottom - inner_rc.top, outer_rc.bottom);
+
+  browser_->Release();
+  browser_ = nullptr;
+  EXPECT_GT(browser_host::LiveObjects(), before);
+  DestroyWindow(window_);
+  EXPECT_FALSE(IsWindow(window_));
+  EXPECT_EQ(browser_host::LiveObjects(), before) << "the container's objects outlived the window";
+}
