@@ -112,6 +112,22 @@ bool NewWindow2(IDispatch* sink) {
   return cancel != VARIANT_FALSE;
 }
 
+// Raises FileDownload (ActiveDocument, Cancel); true when the sink cancelled.
+bool FileDownload(IDispatch* sink, bool active_document) {
+  VARIANT_BOOL cancel = VARIANT_FALSE;
+  VARIANT args[2];
+  VariantInit(&args[0]);
+  VariantInit(&args[1]);
+  V_VT(&args[0]) = VT_BYREF | VT_BOOL;
+  V_BOOLREF(&args[0]) = &cancel;
+  V_VT(&args[1]) = VT_BOOL;
+  V_BOOL(&args[1]) = active_document ? VARIANT_TRUE : VARIANT_FALSE;
+  DISPPARAMS params{args, nullptr, 2, 0};
+  sink->Invoke(DISPID_FILEDOWNLOAD, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+               nullptr);
+  return cancel != VARIANT_FALSE;
+}
+
 TEST(BrowserHost, TheSinkLetsOnlyThePagesOfTheSiteThrough) {
   IDispatch* sink = browser_host::NewNavigationGuard(kSite);
   ASSERT_NE(sink, nullptr);
@@ -139,12 +155,15 @@ TEST(BrowserHost, TheSinkLetsOnlyThePagesOfTheSiteThrough) {
   EXPECT_EQ(sink->Release(), 0u);
 }
 
-TEST(BrowserHost, TheSinkCancelsEveryNewWindow) {
+TEST(BrowserHost, TheSinkCancelsEveryNewWindowAndFileSave) {
   IDispatch* sink = browser_host::NewNavigationGuard(kSite);
   ASSERT_NE(sink, nullptr);
   EXPECT_TRUE(NewWindow3(sink, "https://qrvsaver.example/VelmaraScreensaver/"));
   EXPECT_TRUE(NewWindow3(sink, "https://elsewhere.example/"));
   EXPECT_TRUE(NewWindow2(sink));
+  // A file that would bring up the save dialog is refused; a page shows.
+  EXPECT_TRUE(FileDownload(sink, false));
+  EXPECT_FALSE(FileDownload(sink, true));
   sink->Release();
 }
 

@@ -167,9 +167,15 @@ class NavigationGuard final : public IDispatch, private Counted {
         if (!params || params->cArgs != 7) return E_INVALIDARG;
         VARIANT& cancel = params->rgvarg[0];
         if (V_VT(&cancel) != (VT_BYREF | VT_BOOL) || !V_BOOLREF(&cancel)) return E_INVALIDARG;
-        bool readable = false;
-        const std::string url = VariantText(&params->rgvarg[5], &readable);
-        if (!readable || !site::IsSiteNavigation(site_url_, url)) *V_BOOLREF(&cancel) = VARIANT_TRUE;
+        bool allowed = false;
+        try {
+          bool readable = false;
+          const std::string url = VariantText(&params->rgvarg[5], &readable);
+          allowed = readable && site::IsSiteNavigation(site_url_, url);
+        } catch (...) {
+          TraceCaughtException("the catalogue browser's navigation check");  // refused, below
+        }
+        if (!allowed) *V_BOOLREF(&cancel) = VARIANT_TRUE;
         return S_OK;
       }
       case DISPID_NEWWINDOW2:
