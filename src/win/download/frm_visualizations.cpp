@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "download/browser_host.h"
 #include "download/code_entry.h"
 #include "download/frm_download.h"
 #include "frm_properties_ids.h"
@@ -22,8 +23,6 @@ constexpr TwipPlace kPlaces[] = {
 constexpr int kBrowserX = 120, kBrowserY = 120, kBrowserW = 7695, kBrowserH = 3735;
 constexpr int kLinkTitle = IDC_VIS_LINK + 10, kLinkText = IDC_VIS_LINK + 11;
 constexpr COLORREF kPanel = RGB(246, 244, 255);
-
-using AtlAxWinInitFn = BOOL(WINAPI*)();
 
 }  // namespace
 
@@ -137,15 +136,10 @@ void FrmVisualizations::CreateBrowserOrLink() {
   HINSTANCE inst = GetModuleHandleA(nullptr);
   // The browser control draws its pages with the system's HTML engine; where
   // that engine is missing (Wine without it) the control would stay blank.
+  // It is kept to the site's own pages (see browser_host.h).
   if (HMODULE engine = LoadLibraryA("mshtml.dll")) {
     FreeLibrary(engine);
-    if (HMODULE atl = LoadLibraryA("atl.dll")) {
-      auto init = reinterpret_cast<AtlAxWinInitFn>(reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-      if (init && init()) {
-        browser_ = CreateWindowExA(0, "AtlAxWin", url.c_str(), WS_CHILD | WS_VISIBLE | WS_BORDER, 0, 0, 0, 0, hwnd(),
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_VIS_BROWSER)), inst, nullptr);
-      }
-    }
+    browser_ = browser_host::CreateSiteBrowser(hwnd(), IDC_VIS_BROWSER, kSiteUrl, url);
   }
   if (!browser_) {
     // The page in the user's own browser, offered as a panel of its own.
