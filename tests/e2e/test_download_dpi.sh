@@ -3,7 +3,9 @@
 # DPI (LogPixels of the prefix): each grows with the DPI, every control stays
 # inside its dialog, none overlaps another and every caption fits; the
 # progress bar's white track lies where the dialog marks it, and the bar
-# moves along it. Each is shot at each DPI.
+# moves along it. Each is shot at each DPI. Wine gives every monitor one
+# DPI, so the move to a monitor of another DPI is sent as the system sends
+# it: both dialogs' marks and controls take twice their places.
 . "$(dirname "$0")/lib.sh"
 . "$(dirname "$0")/download_lib.sh"
 . "$(dirname "$0")/dialog_lib.sh"
@@ -63,4 +65,8 @@ for dpi in 96 144 192; do
   xdotool key Return
   wait_until 20 download_ended || fail "$dpi DPI: the progress dialog did not close"
 done
+
+out=$(cd "$E2E_DIR/app" && "$QRV_WINE" "$HELPERS/download_host.exe" --dpichange 2>/dev/null | tr -d '\r') ||
+  fail "a DPI change left a control behind: $out"
+log "DPI change: $(grep -c ' ok$' <<<"$out") controls followed"
 log "ok"
