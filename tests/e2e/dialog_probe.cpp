@@ -8,7 +8,8 @@
 //   dialog_probe root HWND        the top-level window that holds HWND (decimal)
 //   dialog_probe layout CAPTION   checks that every control lies inside its
 //                                 dialog, that no two overlap (group boxes
-//                                 and frames excepted, and what they contain)
+//                                 and frames excepted, and what they contain;
+//                                 hidden controls are left out)
 //                                 and that every caption fits on its line in
 //                                 the dialogs' font at this DPI; prints each
 //                                 fault, ends 1 when there is one
@@ -136,7 +137,19 @@ int TextFaults(const std::vector<Control>& all) {
     if (c.cls == "Button" && (kind == BS_AUTOCHECKBOX || kind == BS_CHECKBOX)) need = TextWidth(dc, text) + check;
     else if (c.cls == "Button" && kind == BS_GROUPBOX) need = TextWidth(dc, text) + MulDiv(16, dpi, 96);
     else if (c.cls == "Button") need = TextWidth(dc, text) + MulDiv(8, dpi, 96);
-    else if (c.cls == "Static") {
+    else if (c.cls == "Static" && (c.style & 0x1F) == SS_LEFT &&
+             c.rect.bottom - c.rect.top >= 2 * MulDiv(13, dpi, 96)) {
+      // A label of several lines wraps its words: the wrapped text must fit
+      // its height.
+      RECT box{0, 0, width, 0};
+      DrawTextA(dc, text.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+      if (box.bottom > c.rect.bottom - c.rect.top) {
+        std::printf("clipped: id=%d \"%s\" needs %ld lines' height, has %ld\n", c.id, text.c_str(), box.bottom,
+                    c.rect.bottom - c.rect.top);
+        ++faults;
+      }
+      continue;
+    } else if (c.cls == "Static") {
       size_t start = 0;
       while (start <= text.size()) {
         size_t end = text.find("\r\n", start);
@@ -159,7 +172,11 @@ int TextFaults(const std::vector<Control>& all) {
 }
 
 int Layout(HWND top) {
-  const std::vector<Control> all = Controls(top);
+  // A hidden control takes no room: a dialog may keep one as a marker of
+  // where it draws something itself.
+  std::vector<Control> all;
+  for (const Control& c : Controls(top))
+    if (c.visible) all.push_back(c);
   int faults = TextFaults(all);
   for (const Control& c : all) {
     RECT client;

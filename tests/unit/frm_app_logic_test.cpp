@@ -57,12 +57,6 @@ class RecordingHost : public FrmAppHost {
   void SetImgFondoVisible(bool v) override { Log(v ? "show ImgFondo" : "hide ImgFondo"); }
   void SetCoverVisible(bool v) override { Log(v ? "show FrmLoad" : "hide FrmLoad"); }
   void CaptureDesktopBackground() override { Log("capture"); }
-  void PrepareMusic() override { Log("PrepareMusic"); }
-  void StartMusic() override { Log("StartMusic"); }
-  void StopMusicAndMovies() override {
-    Log("StopMusic");
-    if (on_stop_music) on_stop_music();
-  }
   void DoEvents() override {
     Log("DoEvents");
     if (on_do_events) on_do_events();
@@ -136,7 +130,8 @@ class RecordingHost : public FrmAppHost {
   }
 
   MemorySettings settings;
-  std::set<std::string> files{"C:\\Saver\\QR06V2XLM\\(Default).vsi"};
+  std::set<std::string> files{"C:\\Saver\\QR06V2XLM\\(Default).vsi", "C:\\Saver\\QR06V2XLM\\MCI\\Dreams.seq",
+                              "C:\\Saver\\QR06V2XLM\\MCI\\Sandstorm.seq"};
   std::vector<std::string> log;
   std::vector<float> movie{0, 0, 0, 0};
   uint32_t display_w = 1024, display_h = 768;
@@ -145,8 +140,35 @@ class RecordingHost : public FrmAppHost {
   int cursor_x = 0, cursor_y = 0;
   int cursor_count = 0;
   bool screen_save_active = true;  // the session's activation
-  std::function<void()> on_do_events, on_stop_music;
+  std::function<void()> on_do_events;
+
+  // The music platform of the same run: its commands go into the same log,
+  // its message pump is the window's.
+  class Music : public Module1::MusicHost {
+   public:
+    explicit Music(RecordingHost& host) : host_(host) {}
+    void SendMci(const std::string& command, char* reply, unsigned reply_size) override {
+      host_.Log("mci " + command);
+      if (reply && reply_size) reply[0] = '\0';
+    }
+    bool FileExists(const std::string& path) override { return host_.files.count(path) > 0; }
+    std::string GetShortPath(const std::string& path) override { return host_.files.count(path) ? path : ""; }
+    std::string ProgramFolder() override { return "C:\\Saver"; }
+    void DoEvents() override { host_.DoEvents(); }
+    void SetPollTimer(unsigned ms) override { host_.Log("music timer " + std::to_string(ms)); }
+    void Randomize() override {}
+    float Rnd() override { return 0.0f; }
+
+   private:
+    RecordingHost& host_;
+  };
+  Music music_host{*this};
+  Module1::MusicPlayer music{music_host};
 };
+
+// What the unload's stop of the music and movies does, in order.
+const std::vector<std::string> kStopMusic{"music timer 0", "stop Movie",      "stop MovTitle", "DoEvents",
+                                          "mci close QrvMid", "mci stop ", "mci close "};
 
 void RunSteps(FrmAppLogic& logic, int n) {
   for (int i = 0; i < n; ++i) logic.TimerLoad_Timer();
@@ -156,7 +178,7 @@ void RunSteps(FrmAppLogic& logic, int n) {
 
 TEST(FrmAppLogic, FirstStartWritesDefaultsThenRunsTheFiveStepsInOrder) {
   RecordingHost host;
-  FrmAppLogic logic(host);
+  FrmAppLogic logic(host, host.music);
   logic.Form_Load();
   RunSteps(logic, 5);
   const std::vector<std::string> writes{"EnableSound=1", "FileID=(Default)", "SoundMCI=1", "SoundID=Sandstorm",
@@ -168,11 +190,12 @@ TEST(FrmAppLogic, FirstStartWritesDefaultsThenRunsTheFiveStepsInOrder) {
       "load Movie C:\\Saver\\QR06V2XLM\\(Default).vsi", "load MovTitle C:\\Saver\\QR06V2XLM\\QrvTtl.is",
       "stop MovTitle", "stop Movie",
       // step 3
-      "hide ImgFondo", "PrepareMusic",
+      "hide ImgFondo", "mci close QrvMid", "mci open C:\\Saver\\QR06V2XLM\\MCI\\Dreams.seq type sequencer alias QrvMid",
+      "mci status QrvMid length",
       // step 4
       "place Movie", "place MovTitle 1024x768",
       // step 5
-      "StartMusic", "DoEvents", "hide FrmLoad", "cursor 45,129", "stopplay FlashLoad", "stop FlashLoad",
+      "mci play QrvMid from 0", "DoEvents", "music timer 600", "DoEvents", "hide FrmLoad", "cursor 45,129", "stopplay FlashLoad", "stop FlashLoad",
       "show ImgFondo", "play Movie", "play MovTitle", "TimerLoad off"};
   EXPECT_EQ(host.log, expected);
   EXPECT_FALSE(logic.Loading());
@@ -192,7 +215,7 @@ TEST(FrmAppLogic, LayoutFollowsTheDisplayMode) {
     RecordingHost host;
     host.display_w = c.w;
     host.display_h = c.h;
-    FrmAppLogic logic(host);
+    FrmAppLogic logic(host, host.music);
     RunSteps(logic, 4);
     EXPECT_FLOAT_EQ(host.movie[0], c.l);
     EXPECT_FLOAT_EQ(host.movie[1], c.t);
@@ -211,7 +234,7 @@ TEST(FrmAppLogic, ChosenVisualisationFallsBackToTheDefaultAndStoresIt) {
     RecordingHost host;
     host.settings.values = {{"insko", "x"}, {"fileid", c.file_id}};
     if (c.exists) host.files.insert(std::string("C:\\Saver\\QR06V2XLM\\") + c.file_id + ".vsi");
-    FrmAppLogic logic(host);
+    FrmAppLogic logic(host, host.music);
     RunSteps(logic, 2);
     EXPECT_EQ(host.settings.values["fileid"], c.loaded);
     EXPECT_TRUE(host.Logged(std::string("load Movie C:\\Saver\\QR06V2XLM\\") + c.loaded + ".vsi")) << c.file_id;
@@ -222,12 +245,14 @@ TEST(FrmAppLogic, ChosenVisualisationFallsBackToTheDefaultAndStoresIt) {
 TEST(FrmAppLogic, MissingDefaultVisualisationShowsTheMessageAndEndsWithCursorBalanced) {
   RecordingHost host;
   host.files.clear();
-  FrmAppLogic logic(host);
+  FrmAppLogic logic(host, host.music);
   logic.Form_Load();
   RunSteps(logic, 5);
-  const std::vector<std::string> tail{
+  std::vector<std::string> tail{
       "TimerLoad off", "message ScreenSaver: An important file is missing, please reinstall the ScreenSaver",
-      "cursor 512,384", "StopMusic", "activation on", "show cursor", "exit"};
+      "cursor 512,384"};
+  tail.insert(tail.end(), kStopMusic.begin(), kStopMusic.end());
+  tail.insert(tail.end(), {"activation on", "show cursor", "exit"});
   ASSERT_GE(host.log.size(), tail.size());
   EXPECT_EQ(std::vector<std::string>(host.log.end() - tail.size(), host.log.end()), tail);
   EXPECT_EQ(host.cursor_count, 0);
@@ -241,7 +266,7 @@ TEST(FrmAppLogic, BackgroundIsCapturedOnlyWhenTheSettingReadsAsOne) {
   for (const auto& c : cases) {
     RecordingHost host;
     host.settings.values = {{"insko", "x"}, {"fileid", "(Default)"}, {"usebackground", c.value}};
-    FrmAppLogic logic(host);
+    FrmAppLogic logic(host, host.music);
     RunSteps(logic, 5);
     EXPECT_EQ(host.Logged("capture"), c.capture) << '"' << c.value << '"';
   }
@@ -257,7 +282,7 @@ TEST(FrmAppLogic, MouseTestNeedsMoreThanFifteenPixelsRightAndDown) {
 
 TEST(FrmAppLogic, MouseMovesCountOnlyAfterLoading) {
   RecordingHost host;
-  FrmAppLogic logic(host);
+  FrmAppLogic logic(host, host.music);
   logic.Form_Load();
   RunSteps(logic, 4);
   host.cursor_x = 900;
@@ -278,13 +303,15 @@ TEST(FrmAppLogic, UnloadRunsOnceEvenWhenInputArrivesDuringIt) {
   RecordingHost host;
   host.client_w = 1023;
   host.client_h = 767;
-  FrmAppLogic logic(host);
+  FrmAppLogic logic(host, host.music);
   logic.Form_Load();
   // A click delivered by the unload's own message pump asks for the unload again.
-  host.on_stop_music = [&] { logic.Form_Unload(); logic.MouseMove(); };
+  host.on_do_events = [&] { logic.Form_Unload(); logic.MouseMove(); };
   logic.Form_Unload();
   logic.Form_Unload();
-  const std::vector<std::string> tail{"cursor 512,384", "StopMusic", "activation on", "show cursor", "exit"};
+  std::vector<std::string> tail{"cursor 512,384"};
+  tail.insert(tail.end(), kStopMusic.begin(), kStopMusic.end());
+  tail.insert(tail.end(), {"activation on", "show cursor", "exit"});
   EXPECT_EQ(std::vector<std::string>(host.log.end() - tail.size(), host.log.end()), tail);
   EXPECT_EQ(host.log.size(), 4 + tail.size());
   EXPECT_EQ(host.cursor_count, 0);
@@ -292,9 +319,11 @@ TEST(FrmAppLogic, UnloadRunsOnceEvenWhenInputArrivesDuringIt) {
 
 TEST(FrmAppLogic, InputDuringTheLastStepsPumpEndsTheRunThere) {
   RecordingHost host;
-  FrmAppLogic logic(host);
+  FrmAppLogic logic(host, host.music);
   logic.Form_Load();
   RunSteps(logic, 4);
+  // No song to start: the step's own pump is the one that sees the input.
+  host.files.erase("C:\\Saver\\QR06V2XLM\\MCI\\Sandstorm.seq");
   host.on_do_events = [&] { logic.Form_Unload(); };
   logic.TimerLoad_Timer();
   EXPECT_EQ(host.log.back(), "exit");
@@ -310,7 +339,7 @@ TEST(FrmAppLogic, TheRunPutsBackTheActivationItFound) {
   for (const bool at_load : {true, false}) {
     RecordingHost host;
     host.screen_save_active = at_load;
-    FrmAppLogic logic(host);
+    FrmAppLogic logic(host, host.music);
     logic.Form_Load();
     EXPECT_FALSE(host.screen_save_active) << "off while the run lasts";
     RunSteps(logic, 5);
@@ -322,7 +351,7 @@ TEST(FrmAppLogic, TheRunPutsBackTheActivationItFound) {
   // An unload without a load (nothing was switched off) leaves it alone.
   RecordingHost host;
   host.screen_save_active = false;
-  FrmAppLogic logic(host);
+  FrmAppLogic logic(host, host.music);
   logic.Form_Unload();
   EXPECT_FALSE(host.Logged("activation on"));
   EXPECT_FALSE(host.screen_save_active);
@@ -348,7 +377,7 @@ TEST(FrmAppLogic, PowerAndSessionSetTheDrawLimits) {
   for (const auto& c : cases) {
     RecordingHost host;
     host.power = c.state;
-    FrmAppLogic logic(host);
+    FrmAppLogic logic(host, host.music);
     logic.Form_Load();
     ASSERT_EQ(host.limits.size(), 1u) << c.name;
     EXPECT_EQ(host.limits.back(), c.want) << c.name;
@@ -367,7 +396,7 @@ namespace {
 // A run on monitors `before`, with covers opened over its other monitors, loaded to step `steps`.
 struct SaverRun {
   RecordingHost host;
-  FrmAppLogic logic{host};
+  FrmAppLogic logic{host, host.music};
   SaverRun(const DisplayLayout& before, int steps) {
     host.monitors = before;
     host.covers = before.others;

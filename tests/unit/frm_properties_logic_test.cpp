@@ -154,11 +154,10 @@ class Dialog : public ::testing::Test {
  protected:
   Log log;
   FakeSettings store{log};
-  FakeMusic music{log};
+  FakeMusic music_host{log};
+  Module1::MusicPlayer music{music_host};
   FakeView view{log};
   FrmPropertiesLogic logic{view, store, music, {"Notice", "mail@x", "http://site.example"}};
-  void SetUp() override { Module1::ResetMusicState(); }
-  void TearDown() override { Module1::ResetMusicState(); }
   void Initialised(std::map<std::string, std::string> values) {
     store.values = {{"InsKo", "regkoinic"}, {"EnableSound", "1"}, {"FileID", "(Default)"}, {"SoundMCI", "1"},
                     {"SoundID", "Sandstorm"}, {"SoundRND", "0"}, {"UseBackGround", "0"}};
@@ -233,14 +232,14 @@ TEST_F(Dialog, LoadSetsControlsFromTheStore) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     log.clear();
-    Module1::ResetMusicState();
+    Module1::MusicPlayer player(music_host);  // a fresh player for each case
     FakeView v(log);
     v.folder_names = {"my visual.vsi", "a.vsi", "(Default).vsi"};
     v.answers = c.answers;
     v.chosen = c.chosen;
     Initialised(c.values);
-    music.files = c.files;
-    FrmPropertiesLogic l(v, store, music, {"Notice", "mail@x", "http://site.example"});
+    music_host.files = c.files;
+    FrmPropertiesLogic l(v, store, player, {"Notice", "mail@x", "http://site.example"});
     l.Form_Load();
     EXPECT_EQ(v.lists[PropControl::List1], (std::vector<std::string>{"(default)", "My Visual"}));
     EXPECT_EQ(v.Selected(PropControl::List1), c.list1);
@@ -250,7 +249,7 @@ TEST_F(Dialog, LoadSetsControlsFromTheStore) {
     EXPECT_EQ(v.values[PropControl::ChkRandom], c.random);
     EXPECT_EQ(v.values[PropControl::ChkBackground], c.background);
     EXPECT_EQ(v.texts[PropControl::TxtCustom], c.txt_custom);
-    EXPECT_EQ(Module1::CustomSongPath, c.custom_path);
+    EXPECT_EQ(player.CustomSongPath, c.custom_path);
     EXPECT_EQ(v.Disabled(), c.disabled);
     EXPECT_EQ(Logged(kAsk), c.asked);
     EXPECT_EQ(v.tab, c.answers == std::vector<int>{kIdYes} ? 1 : 0);
@@ -356,14 +355,14 @@ TEST_F(Dialog, AcceptWritesSixValuesInOrder) {
 TEST_F(Dialog, CloseAndUnloadWriteNothingAndStopThePreview) {
   Initialised({});
   view.index[PropControl::LstMidi] = 1;
-  music.files = {"C:\\app\\QR06V2XLM\\MCI\\Sandstorm.seq"};
+  music_host.files = {"C:\\app\\QR06V2XLM\\MCI\\Sandstorm.seq"};
   for (int way = 0; way < 2; ++way) {
     logic.BtPlay_Click();
-    ASSERT_TRUE(Module1::MusicPlaying);
+    ASSERT_TRUE(music.MusicPlaying);
     log.clear();
     if (way == 0) logic.Command1_Click();
     else logic.Form_Unload();
-    EXPECT_FALSE(Module1::MusicPlaying);
+    EXPECT_FALSE(music.MusicPlaying);
     EXPECT_TRUE(Matching("write").empty());
     EXPECT_EQ(log.back(), "end");
     EXPECT_EQ(log.front(), "timer 0");
@@ -410,7 +409,7 @@ TEST_F(Dialog, PlayMessagesAndWhatPlays) {
   }
   // The user's song: played once; a second Play does nothing.
   view.texts[PropControl::TxtCustom] = "C:\\a b.wav";
-  Module1::CustomSongPath = "\"C:\\a b.wav\"";
+  music.CustomSongPath = "\"C:\\a b.wav\"";
   log.clear();
   logic.BtPlay_Click();
   logic.BtPlay_Click();
@@ -423,7 +422,7 @@ TEST_F(Dialog, PlayMessagesAndWhatPlays) {
   logic.BtPlay_Click();
   EXPECT_EQ(log, Log{kSelect});
   view.index[PropControl::LstMidi] = 6;
-  music.files = {"C:\\app\\QR06V2XLM\\MCI\\Heaven.seq"};
+  music_host.files = {"C:\\app\\QR06V2XLM\\MCI\\Heaven.seq"};
   log.clear();
   logic.LstMidi_DblClick();
   EXPECT_EQ(log, (Log{"hourglass", "mci close QrvMid",
@@ -432,36 +431,36 @@ TEST_F(Dialog, PlayMessagesAndWhatPlays) {
 }
 
 TEST_F(Dialog, ChangingFileWhilePlaying) {
-  Module1::MusicPlaying = true;
-  Module1::CustomSongPath = "\"C:\\old.wav\"";
+  music.MusicPlaying = true;
+  music.CustomSongPath = "\"C:\\old.wav\"";
   view.texts[PropControl::TxtCustom] = "C:\\old.wav";
   const std::string ask =
       "msgbox Before changing file, you need to stop the actual song. Do you want to stop it?|ScreenSaver Music|4";
   view.answers = {kIdNo};
   logic.BtCustom_Click();
   EXPECT_EQ(log, Log{ask});
-  EXPECT_TRUE(Module1::MusicPlaying);
+  EXPECT_TRUE(music.MusicPlaying);
   // Yes stops, then the dialog opens; cancel keeps the old path for the device.
   log.clear();
   view.answers = {kIdYes};
   view.chosen = {""};
   logic.BtCustom_Click();
-  EXPECT_FALSE(Module1::MusicPlaying);
+  EXPECT_FALSE(music.MusicPlaying);
   EXPECT_EQ(log.front(), ask);
   EXPECT_EQ(log.back(), "open 4100 Mp3 Files|*.mp3|Wav Files|*.wav");
   EXPECT_EQ(view.texts[PropControl::TxtCustom], kNoFileSelected);
-  EXPECT_EQ(Module1::CustomSongPath, "\"C:\\old.wav\"");
+  EXPECT_EQ(music.CustomSongPath, "\"C:\\old.wav\"");
 }
 
 TEST_F(Dialog, Timer1AnimatesAndPollsEveryThirdTick) {
-  Module1::MusicPlaying = true;
-  Module1::SongLength = "100";
+  music.MusicPlaying = true;
+  music.SongLength = "100";
   for (int i = 0; i < 8; ++i) logic.Timer1_Timer();
   EXPECT_EQ(log, (Log{"frame 1", "frame 2", "frame 3", "frame 0", "mci status QrvMid position", "frame 2",
                       "frame 3", "frame 0", "mci status QrvMid position"}));
   EXPECT_EQ(logic.PreviewFrame(), 2);
   // Stopped: no poll, the frames keep their count.
-  Module1::MusicPlaying = false;
+  music.MusicPlaying = false;
   log.clear();
   logic.Timer1_Timer();
   logic.Timer1_Timer();

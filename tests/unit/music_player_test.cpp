@@ -7,6 +7,7 @@
 #include <cmath>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -117,10 +118,11 @@ std::string Open(const std::string& short_name) {
 
 class MusicPlayer : public ::testing::Test {
  protected:
-  void SetUp() override { Module1::ResetMusicState(); }
-  void TearDown() override { Module1::ResetMusicState(); }
+  // A fresh player on the same host: the state of a new run.
+  void Renew() { player = std::make_unique<Module1::MusicPlayer>(host); }
   FakeHost host;
   FakeSettings settings;
+  std::unique_ptr<Module1::MusicPlayer> player = std::make_unique<Module1::MusicPlayer>(host);
 };
 
 TEST(SongTitle, NumbersOutsideOneToNineGiveDreams) {
@@ -151,17 +153,17 @@ TEST_F(MusicPlayer, RandomIntReseedsAndScalesTheDraw) {
 
 TEST_F(MusicPlayer, OperationsSendTheirExactCommands) {
   host.replies["status QrvMid length"] = {"61440"};
-  Module1::OpenSequence(host, kShortMci + "HEAVEN.SEQ");
-  EXPECT_FALSE(Module1::MusicPlaying);
-  Module1::PlaySequence(host);
-  EXPECT_TRUE(Module1::MusicPlaying);
+  player->OpenSequence(kShortMci + "HEAVEN.SEQ");
+  EXPECT_FALSE(player->MusicPlaying);
+  player->PlaySequence();
+  EXPECT_TRUE(player->MusicPlaying);
 
-  Module1::MusicPlaying = false;
-  Module1::CustomSongPath = kQuotedUserSong;
-  Module1::OpenCustomSong(host);
-  EXPECT_FALSE(Module1::MusicPlaying);
-  Module1::PlayCustomSong(host);
-  EXPECT_TRUE(Module1::MusicPlaying);
+  player->MusicPlaying = false;
+  player->CustomSongPath = kQuotedUserSong;
+  player->OpenCustomSong();
+  EXPECT_FALSE(player->MusicPlaying);
+  player->PlayCustomSong();
+  EXPECT_TRUE(player->MusicPlaying);
 
   EXPECT_EQ(host.log, (Log{"close QrvMid", Open("HEAVEN.SEQ"), "status QrvMid length", "play QrvMid from 0",
                            "open \"C:\\My Music\\night drive.mp3\" type MPEGVideo",
@@ -169,14 +171,14 @@ TEST_F(MusicPlayer, OperationsSendTheirExactCommands) {
   // Only the status query passes a buffer: the persistent 255-character reply.
   for (const auto& call : host.calls) {
     if (call.command == "status QrvMid length") {
-      EXPECT_EQ(call.buffer, Module1::MciReply);
+      EXPECT_EQ(call.buffer, player->MciReply);
       EXPECT_EQ(call.size, 255u);
     } else {
       EXPECT_EQ(call.buffer, nullptr) << call.command;
       EXPECT_EQ(call.size, 0u) << call.command;
     }
   }
-  EXPECT_EQ(Module1::SongLength, " 61440");
+  EXPECT_EQ(player->SongLength, " 61440");
 }
 
 TEST_F(MusicPlayer, SongLengthIsTheNumberOfTheReply) {
@@ -186,25 +188,25 @@ TEST_F(MusicPlayer, SongLengthIsTheNumberOfTheReply) {
       {"-5", "-5"},        {"1234.5", " 1234.5"},
   };
   for (const auto& c : cases) {
-    Module1::ResetMusicState();
+    Renew();
     host.replies.clear();
     if (c.reply) host.replies["status QrvMid length"] = {c.reply};
-    Module1::OpenSequence(host, "X");
-    EXPECT_EQ(Module1::SongLength, c.length) << (c.reply ? c.reply : "(none)");
+    player->OpenSequence("X");
+    EXPECT_EQ(player->SongLength, c.length) << (c.reply ? c.reply : "(none)");
   }
 }
 
 TEST_F(MusicPlayer, ReplyFillingTheWholeBufferIsReadWithinIt) {
   host.terminate_replies = false;
   host.replies["status QrvMid length"] = {"7"};
-  Module1::OpenSequence(host, "X");
-  EXPECT_EQ(Val(Module1::SongLength), Val(std::string(255, '7')));
+  player->OpenSequence("X");
+  EXPECT_EQ(Val(player->SongLength), Val(std::string(255, '7')));
 
-  Module1::CustomSongPath = kQuotedUserSong;
+  player->CustomSongPath = kQuotedUserSong;
   host.replies["status " + kQuotedUserSong + " length"] = {"9"};
   host.replies["status " + kQuotedUserSong + " position"] = {"1"};
   host.log.clear();
-  Module1::PollCustomSong(host);  // 128 nines against 40 ones: no restart
+  player->PollCustomSong();  // 128 nines against 40 ones: no restart
   EXPECT_EQ(host.log.size(), 2u);
 }
 
@@ -217,18 +219,18 @@ TEST_F(MusicPlayer, BuiltInSongRestartsOnlyWhenPositionEqualsLength) {
       {"60000", nullptr, true},   // no reply: the buffer still holds the length
   };
   for (const auto& c : cases) {
-    Module1::ResetMusicState();
+    Renew();
     host.replies.clear();
     host.replies["status QrvMid length"] = {c.length};
     if (c.position) host.replies["status QrvMid position"] = {c.position};
-    Module1::OpenSequence(host, "X");
+    player->OpenSequence("X");
     host.log.clear();
     host.calls.clear();
-    Module1::PollSequence(host);
+    player->PollSequence();
     Log expected{"status QrvMid position"};
     if (c.restarts) expected.push_back("play QrvMid from 0");
     EXPECT_EQ(host.log, expected) << c.length << " / " << (c.position ? c.position : "(none)");
-    EXPECT_EQ(host.calls[0].buffer, Module1::MciReply);
+    EXPECT_EQ(host.calls[0].buffer, player->MciReply);
     EXPECT_EQ(host.calls[0].size, 255u);
   }
 }
@@ -244,11 +246,11 @@ TEST_F(MusicPlayer, UserSongRestartsWhenPositionReachesLength) {
     host.replies.clear();
     host.log.clear();
     host.calls.clear();
-    Module1::CustomSongPath = q;
-    Module1::MusicPlaying = true;
+    player->CustomSongPath = q;
+    player->MusicPlaying = true;
     if (c.length) host.replies["status " + q + " length"] = {c.length};
     if (c.position) host.replies["status " + q + " position"] = {c.position};
-    Module1::PollCustomSong(host);
+    player->PollCustomSong();
     Log expected{"status " + q + " length", "status " + q + " position"};
     if (c.restarts) {
       expected.insert(expected.end(), {"stop " + q, "close " + q, "open " + q + " type MPEGVideo", "play " + q});
@@ -258,24 +260,24 @@ TEST_F(MusicPlayer, UserSongRestartsWhenPositionReachesLength) {
     ASSERT_GE(host.calls.size(), 2u);
     EXPECT_EQ(host.calls[0].size, 128u);
     EXPECT_EQ(host.calls[1].size, 40u);
-    EXPECT_NE(host.calls[0].buffer, Module1::MciReply);
-    EXPECT_TRUE(Module1::MusicPlaying) << label;
+    EXPECT_NE(host.calls[0].buffer, player->MciReply);
+    EXPECT_TRUE(player->MusicPlaying) << label;
   }
 }
 
 TEST_F(MusicPlayer, StopMusicAlwaysSendsItsThreeCommandsAfterTheTimerAndHook) {
   for (const std::string& q : {kQuotedUserSong, std::string()}) {
     host.log.clear();
-    Module1::CustomSongPath = q;
-    Module1::MusicPlaying = true;
-    Module1::StopMusic(host, [&] { host.log.push_back("movies stopped"); });
+    player->CustomSongPath = q;
+    player->MusicPlaying = true;
+    player->StopMusic([&] { host.log.push_back("movies stopped"); });
     EXPECT_EQ(host.log, (Log{"SetPollTimer 0", "movies stopped", "DoEvents", "close QrvMid", "stop " + q,
                              "close " + q}));
-    EXPECT_FALSE(Module1::MusicPlaying);
-    EXPECT_EQ(Module1::CustomSongPath, q);
+    EXPECT_FALSE(player->MusicPlaying);
+    EXPECT_EQ(player->CustomSongPath, q);
   }
   host.log.clear();
-  Module1::StopMusic(host);  // the dialog's stop: no hook
+  player->StopMusic();  // the dialog's stop: no hook
   EXPECT_EQ(host.log, (Log{"SetPollTimer 0", "DoEvents", "close QrvMid", "stop ", "close "}));
 }
 
@@ -346,7 +348,7 @@ TEST_F(MusicPlayer, ScreensaverPreparesAndStartsTheConfiguredSong) {
        {true, true, true, true}, {}, true, {}, true, 0},
   };
   for (const auto& c : cases) {
-    Module1::ResetMusicState();
+    Renew();
     host = FakeHost();
     if (c.files.heaven) host.AddFile(kMci + "Heaven.seq", kShortMci + "HEAVEN.SEQ");
     if (c.files.sandstorm) host.AddFile(kMci + "Sandstorm.seq", kShortMci + "SANDST~1.SEQ");
@@ -354,17 +356,17 @@ TEST_F(MusicPlayer, ScreensaverPreparesAndStartsTheConfiguredSong) {
     if (c.files.user) host.AddFile(kUserSong, "C:\\MYMUSI~1\\NIGHTD~1.MP3");
     host.draws = c.draws;
     settings.values = c.settings;
-    Module1::MusicPlaying = c.playing_before;
+    player->MusicPlaying = c.playing_before;
 
-    Module1::PrepareMusic(host, settings);
-    Module1::StartMusic(host, settings);
+    player->PrepareMusic(settings);
+    player->StartMusic(settings);
 
     EXPECT_EQ(host.log, c.expected) << c.name;
-    EXPECT_EQ(Module1::MusicPlaying, c.playing_after) << c.name;
+    EXPECT_EQ(player->MusicPlaying, c.playing_after) << c.name;
     EXPECT_EQ(host.drawn, c.draws_used) << c.name;
     EXPECT_EQ(host.randomized, c.draws_used) << c.name;
     const bool user_song_opened = !c.expected.empty() && c.expected[0].rfind("open \"", 0) == 0;
-    EXPECT_EQ(Module1::CustomSongPath, user_song_opened ? kQuotedUserSong : "") << c.name;
+    EXPECT_EQ(player->CustomSongPath, user_song_opened ? kQuotedUserSong : "") << c.name;
   }
 }
 
@@ -380,10 +382,10 @@ TEST_F(MusicPlayer, ScreensaverPlaysNothingUnlessBothSwitchesReadExactlyOneOrZer
   for (const auto& c : cases) {
     host.log.clear();
     settings.values = {{"EnableSound", c.enable}, {"SoundMCI", c.mci}, {"SoundID", c.id}};
-    Module1::PrepareMusic(host, settings);
-    Module1::StartMusic(host, settings);
+    player->PrepareMusic(settings);
+    player->StartMusic(settings);
     EXPECT_TRUE(host.log.empty()) << '"' << c.enable << "\" / \"" << c.mci << '"';
-    EXPECT_FALSE(Module1::MusicPlaying);
+    EXPECT_FALSE(player->MusicPlaying);
   }
 }
 
@@ -402,16 +404,16 @@ TEST_F(MusicPlayer, TmMusicTickPollsTheSongThatSoundMciNames) {
     host.log.clear();
     settings.reads.clear();
     settings.values = {{"SoundMCI", c.sound_mci}};
-    Module1::CustomSongPath = q;
-    Module1::SongLength = " 60000";
+    player->CustomSongPath = q;
+    player->SongLength = " 60000";
     host.replies["status " + q + " length"] = {"180000"};
     host.replies["status " + q + " position"] = {"1000"};
     host.replies["status QrvMid position"] = {"1000"};
-    Module1::MusicPlaying = c.playing;
-    Module1::TmMusic_Tick(host, settings);
+    player->MusicPlaying = c.playing;
+    player->TmMusic_Tick(settings);
     EXPECT_EQ(host.log, c.expected) << '"' << c.sound_mci << "\" " << c.playing;
     EXPECT_EQ(settings.reads["SoundMCI"], c.reads) << '"' << c.sound_mci << '"';
-    EXPECT_EQ(Module1::MusicPlaying, c.playing);
+    EXPECT_EQ(player->MusicPlaying, c.playing);
   }
 }
 
@@ -427,7 +429,7 @@ TEST_F(MusicPlayer, SequencePathIsQuotedOnlyWhenItHoldsABlank) {
   };
   for (const auto& c : cases) {
     host.log.clear();
-    Module1::OpenSequence(host, c.path);
+    player->OpenSequence(c.path);
     ASSERT_EQ(host.log.size(), 3u);
     EXPECT_EQ(host.log[1], c.open);
   }

@@ -135,10 +135,10 @@ TEST_F(TempFolder, MusicCommandsReachTheRealDeviceAndReturn) {
       {"Not a song at all.seq", std::vector<unsigned char>(64, 'z'), false},
   };
   for (const auto& c : cases) {
-    Module1::ResetMusicState();
     std::vector<unsigned> timer;
     int pumps = 0;
     WinMusicHost host([&](unsigned ms) { timer.push_back(ms); }, [&] { ++pumps; });
+    Module1::MusicPlayer player(host);
 
     const std::string song = AddFile(root_ + "\\" + c.name, c.bytes);
     const std::string p = host.GetShortPath(song);
@@ -146,36 +146,35 @@ TEST_F(TempFolder, MusicCommandsReachTheRealDeviceAndReturn) {
     ASSERT_EQ(p.find(' '), std::string::npos) << p;
 
     const DWORD start = GetTickCount();
-    Module1::OpenSequence(host, p);
+    player.OpenSequence(p);
     char mode[64] = {};
     const bool opened = mciSendStringA("status QrvMid mode", mode, sizeof mode, nullptr) == 0;
-    const double length = Val(Module1::SongLength);
-    EXPECT_TRUE(std::isfinite(length) && length >= 0) << c.name << ": \"" << Module1::SongLength << '"';
-    EXPECT_EQ(Module1::SongLength[0], ' ') << c.name;
+    const double length = Val(player.SongLength);
+    EXPECT_TRUE(std::isfinite(length) && length >= 0) << c.name << ": \"" << player.SongLength << '"';
+    EXPECT_EQ(player.SongLength[0], ' ') << c.name;
     if (opened) {
       EXPECT_GT(length, 0) << c.name << ": an open sequence has a length";
     }
     if (!c.playable) {
       EXPECT_FALSE(opened) << c.name;
-      EXPECT_EQ(Module1::SongLength, " 0") << c.name;
+      EXPECT_EQ(player.SongLength, " 0") << c.name;
     }
 
-    Module1::PlaySequence(host);  // without a MIDI output this fails, silently
-    EXPECT_TRUE(Module1::MusicPlaying);
-    Module1::PollSequence(host);
-    EXPECT_TRUE(std::isfinite(Val(Module1::MciReply, Module1::kMciReplySize)));
-    Module1::StopMusic(host);  // no user's song: "stop " and "close " go out as they are
+    player.PlaySequence();  // without a MIDI output this fails, silently
+    EXPECT_TRUE(player.MusicPlaying);
+    player.PollSequence();
+    EXPECT_TRUE(std::isfinite(Val(player.MciReply, Module1::kMciReplySize)));
+    player.StopMusic();  // no user's song: "stop " and "close " go out as they are
     const DWORD elapsed = GetTickCount() - start;
 
-    EXPECT_FALSE(Module1::MusicPlaying);
+    EXPECT_FALSE(player.MusicPlaying);
     EXPECT_EQ(timer, std::vector<unsigned>{0});
     EXPECT_EQ(pumps, 1);
     EXPECT_LT(elapsed, 10000u) << c.name << ": the MCI commands must not block";
     EXPECT_NE(mciSendStringA("status QrvMid mode", mode, sizeof mode, nullptr), 0u) << "the alias is closed";
     std::printf("%s: sequencer %s, length \"%s\", %lu ms\n", c.name, opened ? "opened" : "refused",
-                Module1::SongLength.c_str(), static_cast<unsigned long>(elapsed));
+                player.SongLength.c_str(), static_cast<unsigned long>(elapsed));
   }
-  Module1::ResetMusicState();
 }
 
 TEST(WinMusicHost, RndStaysBelowOneAndVaries) {

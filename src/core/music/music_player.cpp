@@ -10,11 +10,6 @@
 
 namespace Module1 {
 
-bool MusicPlaying = false;
-std::string CustomSongPath;
-std::string SongLength;
-char MciReply[kMciReplySize] = {};
-
 namespace {
 
 const char* const kAlias = "QrvMid";
@@ -47,13 +42,6 @@ std::string Read(SettingsPort& settings, const char* name) { return settings.Rea
 
 }  // namespace
 
-void ResetMusicState() {
-  MusicPlaying = false;
-  CustomSongPath.clear();
-  SongLength.clear();
-  std::memset(MciReply, 0, sizeof MciReply);
-}
-
 std::string SongTitle(int16_t number) {
   switch (number) {
     case 1: return "Sandstorm";
@@ -83,106 +71,106 @@ std::string SequenceFile(MusicHost& host, const std::string& title) {
   return host.ProgramFolder() + "\\QR06V2XLM\\MCI\\" + title + ".seq";
 }
 
-void OpenSequence(MusicHost& host, const std::string& short_path) {
-  Send(host, std::string("close ") + kAlias);
+void MusicPlayer::OpenSequence(const std::string& short_path) {
+  Send(host_, std::string("close ") + kAlias);
   // A short path has no blanks, so it goes in bare. Where the volume keeps no
   // short names the long path comes back instead, and a blank in it would end
   // the file name early: that path is quoted.
   const std::string device =
       short_path.find(' ') == std::string::npos ? short_path : "\"" + short_path + "\"";
-  Send(host, "open " + device + " type sequencer alias " + kAlias);
-  host.SendMci(std::string("status ") + kAlias + " length", MciReply, kMciReplySize);
+  Send(host_, "open " + device + " type sequencer alias " + kAlias);
+  host_.SendMci(std::string("status ") + kAlias + " length", MciReply, kMciReplySize);
   SongLength = NumberText(Val(MciReply, kMciReplySize));
 }
 
-void PlaySequence(MusicHost& host) {
-  Send(host, std::string("play ") + kAlias + " from 0");
+void MusicPlayer::PlaySequence() {
+  Send(host_, std::string("play ") + kAlias + " from 0");
   MusicPlaying = true;
 }
 
-void OpenCustomSong(MusicHost& host) { Send(host, "open " + CustomSongPath + " type MPEGVideo"); }
+void MusicPlayer::OpenCustomSong() { Send(host_, "open " + CustomSongPath + " type MPEGVideo"); }
 
-void PlayCustomSong(MusicHost& host) {
-  Send(host, "play " + CustomSongPath);
+void MusicPlayer::PlayCustomSong() {
+  Send(host_, "play " + CustomSongPath);
   MusicPlaying = true;
 }
 
-void PollSequence(MusicHost& host) {
-  host.SendMci(std::string("status ") + kAlias + " position", MciReply, kMciReplySize);
+void MusicPlayer::PollSequence() {
+  host_.SendMci(std::string("status ") + kAlias + " position", MciReply, kMciReplySize);
   // Only exact equality restarts: a sequencer that reached its end reports
   // its length as the position.
-  if (Val(MciReply, kMciReplySize) == Val(SongLength)) Send(host, std::string("play ") + kAlias + " from 0");
+  if (Val(MciReply, kMciReplySize) == Val(SongLength)) Send(host_, std::string("play ") + kAlias + " from 0");
 }
 
-void PollCustomSong(MusicHost& host) {
+void MusicPlayer::PollCustomSong() {
   const std::string& q = CustomSongPath;
-  const double length = QueryNumber(host, "status " + q + " length", kCustomLengthReplySize);
-  const double position = QueryNumber(host, "status " + q + " position", kCustomPositionReplySize);
+  const double length = QueryNumber(host_, "status " + q + " length", kCustomLengthReplySize);
+  const double position = QueryNumber(host_, "status " + q + " position", kCustomPositionReplySize);
   if (position >= length) {
-    Send(host, "stop " + q);
-    Send(host, "close " + q);
-    Send(host, "open " + q + " type MPEGVideo");
-    Send(host, "play " + q);
+    Send(host_, "stop " + q);
+    Send(host_, "close " + q);
+    Send(host_, "open " + q + " type MPEGVideo");
+    Send(host_, "play " + q);
   }
 }
 
-void StopMusic(MusicHost& host, const std::function<void()>& after_timer_off) {
-  host.SetPollTimer(0);
+void MusicPlayer::StopMusic(const std::function<void()>& after_timer_off) {
+  host_.SetPollTimer(0);
   if (after_timer_off) after_timer_off();
-  host.DoEvents();
-  Send(host, std::string("close ") + kAlias);
-  Send(host, "stop " + CustomSongPath);
-  Send(host, "close " + CustomSongPath);
+  host_.DoEvents();
+  Send(host_, std::string("close ") + kAlias);
+  Send(host_, "stop " + CustomSongPath);
+  Send(host_, "close " + CustomSongPath);
   MusicPlaying = false;
 }
 
-void PrepareMusic(MusicHost& host, SettingsPort& settings) {
+void MusicPlayer::PrepareMusic(SettingsPort& settings) {
   if (Read(settings, "EnableSound") != "1") return;
   const std::string sound_mci = Read(settings, "SoundMCI");
   if (sound_mci == "1") {
     std::string title;
     if (Read(settings, "SoundRND") == "1") {
       int16_t n = 0;
-      for (int i = 0; i < 5; ++i) n = RandomInt(host, 0, 10);
+      for (int i = 0; i < 5; ++i) n = RandomInt(host_, 0, 10);
       title = SongTitle(n);
     } else {
       title = Read(settings, "SoundID");
     }
-    const std::string p = host.GetShortPath(SequenceFile(host, title));
-    if (host.FileExists(p)) OpenSequence(host, p);
+    const std::string p = host_.GetShortPath(SequenceFile(host_, title));
+    if (host_.FileExists(p)) OpenSequence(p);
   } else if (sound_mci == "0") {
     const std::string file = Read(settings, "SoundID");
-    if (host.FileExists(file) && !MusicPlaying) {
+    if (host_.FileExists(file) && !MusicPlaying) {
       CustomSongPath = "\"" + file + "\"";
-      OpenCustomSong(host);
+      OpenCustomSong();
     }
   }
 }
 
-void StartMusic(MusicHost& host, SettingsPort& settings) {
+void MusicPlayer::StartMusic(SettingsPort& settings) {
   if (Read(settings, "EnableSound") != "1") return;
   const std::string sound_mci = Read(settings, "SoundMCI");
   if (sound_mci == "1") {
     // The configured song's file decides, even when PrepareMusic opened a
     // random one; whatever is open under the alias plays.
-    if (host.FileExists(SequenceFile(host, Read(settings, "SoundID")))) {
-      PlaySequence(host);
-      host.DoEvents();
-      host.SetPollTimer(kTmMusicInterval);
+    if (host_.FileExists(SequenceFile(host_, Read(settings, "SoundID")))) {
+      PlaySequence();
+      host_.DoEvents();
+      host_.SetPollTimer(kTmMusicInterval);
     }
   } else if (sound_mci == "0") {
-    if (host.FileExists(Read(settings, "SoundID")) && !MusicPlaying) {
-      PlayCustomSong(host);
-      host.SetPollTimer(kTmMusicInterval);
+    if (host_.FileExists(Read(settings, "SoundID")) && !MusicPlaying) {
+      PlayCustomSong();
+      host_.SetPollTimer(kTmMusicInterval);
     }
   }
 }
 
-void TmMusic_Tick(MusicHost& host, SettingsPort& settings) {
+void MusicPlayer::TmMusic_Tick(SettingsPort& settings) {
   if (Read(settings, "SoundMCI") == "0") {
-    if (MusicPlaying) PollCustomSong(host);
+    if (MusicPlaying) PollCustomSong();
   } else if (Read(settings, "SoundMCI") == "1" && MusicPlaying) {
-    PollSequence(host);
+    PollSequence();
   }
 }
 

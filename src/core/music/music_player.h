@@ -4,7 +4,7 @@
 // Nothing tells the program when a song ends, so the form that started it
 // polls the device from a timer and restarts the song at its end.
 //
-// Both the screensaver window and the settings dialog drive the player (never
+// Both the screensaver window and the settings dialog drive a player (never
 // both in one process). The platform is reached only through MusicHost; the
 // screensaver's settings through SettingsPort.
 #include <cstdint>
@@ -48,23 +48,6 @@ constexpr unsigned kMciReplySize = 255;
 constexpr unsigned kCustomLengthReplySize = 128;
 constexpr unsigned kCustomPositionReplySize = 40;
 
-// Player state, one per process.
-// True from the moment a play command was sent (whether or not it worked)
-// until StopMusic.
-extern bool MusicPlaying;
-// The user's song: its long path inside double quotes. It is the device name
-// of every command for that song.
-extern std::string CustomSongPath;
-// Length of the open built-in song as the text of a number (a leading blank
-// before a non-negative one). Only ever compared by numeric value.
-extern std::string SongLength;
-// Reply buffer of the "QrvMid" status queries. It keeps its content between
-// queries; a reply overwrites it from the start.
-extern char MciReply[kMciReplySize];
-
-// Back to the state at process start: nothing playing, no user's song, no reply.
-void ResetMusicState();
-
 // Title of built-in song 1 to 9; any other number gives "Dreams".
 std::string SongTitle(int16_t number);
 
@@ -76,32 +59,60 @@ int16_t RandomInt(MusicHost& host, int16_t a, int16_t b);
 // Path of a built-in song's file: <program folder>\QR06V2XLM\MCI\<title>.seq
 std::string SequenceFile(MusicHost& host, const std::string& title);
 
-// Closes "QrvMid", opens the sequence at short_path as "QrvMid" and stores
-// its length in SongLength.
-void OpenSequence(MusicHost& host, const std::string& short_path);
-// Plays "QrvMid" from the start; sets MusicPlaying.
-void PlaySequence(MusicHost& host);
-// Opens the device named by CustomSongPath.
-void OpenCustomSong(MusicHost& host);
-// Plays the device named by CustomSongPath; sets MusicPlaying.
-void PlayCustomSong(MusicHost& host);
-// One loop check of the built-in song: restarts it when its position equals
-// its length. The caller polls only while MusicPlaying.
-void PollSequence(MusicHost& host);
-// One loop check of the user's song: reopens and replays it when its position
-// is at or past its length. The caller polls only while MusicPlaying.
-void PollCustomSong(MusicHost& host);
-// Switches the poll timer off, runs after_timer_off (the screensaver stops its
-// movies there), lets messages run once, closes both devices and clears
-// MusicPlaying. All three commands are sent whatever was playing.
-void StopMusic(MusicHost& host, const std::function<void()>& after_timer_off = nullptr);
+// The player: its state and the platform it plays on. The program makes one
+// and hands it to whichever form plays music (the screensaver window or the
+// settings dialog); nothing about the player lives outside it.
+class MusicPlayer {
+ public:
+  explicit MusicPlayer(MusicHost& host) : host_(host) {}
+  MusicPlayer(const MusicPlayer&) = delete;
+  MusicPlayer& operator=(const MusicPlayer&) = delete;
 
-// Screensaver side: opens the configured song during loading.
-void PrepareMusic(MusicHost& host, SettingsPort& settings);
-// Screensaver side: plays what PrepareMusic opened and arms the 600 ms poll.
-void StartMusic(MusicHost& host, SettingsPort& settings);
-// Screensaver side: one tick of the 600 ms poll timer.
-void TmMusic_Tick(MusicHost& host, SettingsPort& settings);
+  MusicHost& host() { return host_; }
+
+  // True from the moment a play command was sent (whether or not it worked)
+  // until StopMusic.
+  bool MusicPlaying = false;
+  // The user's song: its long path inside double quotes. It is the device name
+  // of every command for that song.
+  std::string CustomSongPath;
+  // Length of the open built-in song as the text of a number (a leading blank
+  // before a non-negative one). Only ever compared by numeric value.
+  std::string SongLength;
+  // Reply buffer of the "QrvMid" status queries. It keeps its content between
+  // queries; a reply overwrites it from the start.
+  char MciReply[kMciReplySize] = {};
+
+  // Closes "QrvMid", opens the sequence at short_path as "QrvMid" and stores
+  // its length in SongLength.
+  void OpenSequence(const std::string& short_path);
+  // Plays "QrvMid" from the start; sets MusicPlaying.
+  void PlaySequence();
+  // Opens the device named by CustomSongPath.
+  void OpenCustomSong();
+  // Plays the device named by CustomSongPath; sets MusicPlaying.
+  void PlayCustomSong();
+  // One loop check of the built-in song: restarts it when its position equals
+  // its length. The caller polls only while MusicPlaying.
+  void PollSequence();
+  // One loop check of the user's song: reopens and replays it when its position
+  // is at or past its length. The caller polls only while MusicPlaying.
+  void PollCustomSong();
+  // Switches the poll timer off, runs after_timer_off (the screensaver stops its
+  // movies there), lets messages run once, closes both devices and clears
+  // MusicPlaying. All three commands are sent whatever was playing.
+  void StopMusic(const std::function<void()>& after_timer_off = nullptr);
+
+  // Screensaver side: opens the configured song during loading.
+  void PrepareMusic(SettingsPort& settings);
+  // Screensaver side: plays what PrepareMusic opened and arms the 600 ms poll.
+  void StartMusic(SettingsPort& settings);
+  // Screensaver side: one tick of the 600 ms poll timer.
+  void TmMusic_Tick(SettingsPort& settings);
+
+ private:
+  MusicHost& host_;
+};
 
 // Interval of the screensaver's poll timer.
 constexpr unsigned kTmMusicInterval = 600;

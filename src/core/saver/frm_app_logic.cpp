@@ -75,7 +75,7 @@ void FrmAppLogic::Step2() {
 
 void FrmAppLogic::Step3() {
   host_.SetImgFondoVisible(false);
-  host_.PrepareMusic();
+  music_.PrepareMusic(host_.Settings());
 }
 
 void FrmAppLogic::Step4() {
@@ -132,7 +132,7 @@ bool FrmAppLogic::DisplayChanged(bool forced) {
 }
 
 void FrmAppLogic::Step5() {
-  host_.StartMusic();
+  music_.StartMusic(host_.Settings());
   host_.DoEvents();
   if (unloading_) return;  // the pending input ended the run
   host_.SetCoverVisible(false);
@@ -169,7 +169,11 @@ void FrmAppLogic::Form_Unload() {
   int cw = 0, ch = 0;
   host_.GetClientSize(&cw, &ch);
   host_.SetCursorPos(RoundToPixel(cw / 2.0), RoundToPixel(ch / 2.0));
-  host_.StopMusicAndMovies();
+  // The music's poll timer goes first, then the movies, then the devices.
+  music_.StopMusic([this] {
+    host_.StopMovie(MovieLayer::Movie);
+    host_.StopMovie(MovieLayer::MovTitle);
+  });
   if (loaded_) host_.SetScreenSaveActive(screen_save_active_);
   host_.ShowCursor(true);
   host_.ExitProgram();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "music/music_player.h"
 #include "saver/display_layout.h"
 #include "saver/power_policy.h"
 #include "settings/settings_port.h"
@@ -33,12 +34,6 @@ class FrmAppHost {
   virtual void SetImgFondoVisible(bool visible) = 0;
   virtual void SetCoverVisible(bool visible) = 0;
   virtual void CaptureDesktopBackground() = 0;
-
-  virtual void PrepareMusic() = 0;
-  virtual void StartMusic() = 0;
-  // Stops the music's poll timer, then the movies, lets messages run once and
-  // closes the music devices.
-  virtual void StopMusicAndMovies() = 0;
 
   virtual void DoEvents() = 0;
   // Current display mode's size; false when it cannot be read.
@@ -86,7 +81,9 @@ bool MouseEndsRun(int x, int y, int start_x, int start_y);
 
 class FrmAppLogic {
  public:
-  explicit FrmAppLogic(FrmAppHost& host) : host_(host) {}
+  // `music` is the one player of the run: loading opens and starts the
+  // configured song on it, the unload stops it.
+  FrmAppLogic(FrmAppHost& host, Module1::MusicPlayer& music) : host_(host), music_(music) {}
 
   // The form's load: activation read and switched off, loader movie, cursor hidden.
   void Form_Load();
@@ -125,6 +122,7 @@ class FrmAppLogic {
   std::string Read(const char* name);
 
   FrmAppHost& host_;
+  Module1::MusicPlayer& music_;
   int16_t load_step_ = 0;
   bool loading_ = true;
   bool unloading_ = false;

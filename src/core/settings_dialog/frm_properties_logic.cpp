@@ -43,7 +43,7 @@ std::vector<std::string> SortedVsiNames(std::vector<std::string> names) {
   return names;
 }
 
-FrmPropertiesLogic::FrmPropertiesLogic(FrmPropertiesView& view, SettingsPort& settings, Module1::MusicHost& music,
+FrmPropertiesLogic::FrmPropertiesLogic(FrmPropertiesView& view, SettingsPort& settings, Module1::MusicPlayer& music,
                                        PropertiesTexts texts)
     : view_(view), settings_(settings), music_(music), texts_(std::move(texts)) {}
 
@@ -104,7 +104,7 @@ void FrmPropertiesLogic::Form_Load() {
     view_.SetListIndex(PropControl::LstMidi, 0);
     const std::string song = Read("SoundID");
     SetTxtCustom(song);
-    Module1::CustomSongPath = "\"" + song + "\"";
+    music_.CustomSongPath = "\"" + song + "\"";
   }
   SetCheck(PropControl::ChkRandom, IsOne(Read("SoundRND")) ? kChecked : kUnchecked);
   SetCheck(PropControl::ChkBackground, IsOne(Read("UseBackGround")) ? kChecked : kUnchecked);
@@ -118,7 +118,7 @@ void FrmPropertiesLogic::Form_Load() {
 
   view_.DoEvents();
 
-  if (IsZero(Read("SoundMCI")) && !music_.FileExists(Read("SoundID"))) {
+  if (IsZero(Read("SoundMCI")) && !music_.host().FileExists(Read("SoundID"))) {
     if (view_.MsgBox("Song doesnt exist. Do you want to select another one?", "ScreenSaver", kMbYesNo) == kIdYes) {
       view_.SetCurrentTab(1);
       SetTxtCustom(kNoFileSelected);
@@ -184,7 +184,7 @@ void FrmPropertiesLogic::ChkSound_Click() {
 }
 
 void FrmPropertiesLogic::BtCustom_Click() {
-  if (Module1::MusicPlaying) {
+  if (music_.MusicPlaying) {
     if (view_.MsgBox("Before changing file, you need to stop the actual song. Do you want to stop it?",
                      "ScreenSaver Music", kMbYesNo) != kIdYes)
       return;
@@ -193,7 +193,7 @@ void FrmPropertiesLogic::BtCustom_Click() {
   std::string file_name;
   if (view_.ShowOpen(kOpenFlags, kOpenFilter, &file_name)) {
     SetTxtCustom(file_name);
-    Module1::CustomSongPath = "\"" + file_name + "\"";
+    music_.CustomSongPath = "\"" + file_name + "\"";
   } else {
     SetTxtCustom(kNoFileSelected);
   }
@@ -210,11 +210,11 @@ void FrmPropertiesLogic::BtPlay_Click() {
       view_.MsgBox("Please open a file.", "Screensaver", kMbCritical);
       return;
     }
-    if (Module1::MusicPlaying) return;
+    if (music_.MusicPlaying) return;
     view_.SetHourglass(true);
-    Module1::OpenCustomSong(music_);
-    Module1::PlayCustomSong(music_);
-    music_.SetPollTimer(kTimer1Interval);
+    music_.OpenCustomSong();
+    music_.PlayCustomSong();
+    music_.host().SetPollTimer(kTimer1Interval);
     view_.SetHourglass(false);
   } else {
     const std::string title = SelectedText(PropControl::LstMidi);
@@ -223,16 +223,16 @@ void FrmPropertiesLogic::BtPlay_Click() {
       return;
     }
     view_.SetHourglass(true);
-    const std::string p = music_.GetShortPath(Module1::SequenceFile(music_, title));
-    Module1::OpenSequence(music_, p);
-    Module1::PlaySequence(music_);
+    const std::string p = music_.host().GetShortPath(Module1::SequenceFile(music_.host(), title));
+    music_.OpenSequence(p);
+    music_.PlaySequence();
     view_.DoEvents();
-    music_.SetPollTimer(kTimer1Interval);
+    music_.host().SetPollTimer(kTimer1Interval);
     view_.SetHourglass(false);
   }
 }
 
-void FrmPropertiesLogic::BtStop_Click() { Module1::StopMusic(music_); }
+void FrmPropertiesLogic::BtStop_Click() { music_.StopMusic(); }
 
 void FrmPropertiesLogic::Timer1_Timer() {
   switch (preview_frame_) {
@@ -249,9 +249,9 @@ void FrmPropertiesLogic::Timer1_Timer() {
       view_.ShowPreviewFrame(0);  // Img2
       preview_frame_ = 1;
       if (IsChecked(PropControl::ChkExisting)) {
-        if (Module1::MusicPlaying) Module1::PollCustomSong(music_);
-      } else if (Module1::MusicPlaying) {
-        Module1::PollSequence(music_);
+        if (music_.MusicPlaying) music_.PollCustomSong();
+      } else if (music_.MusicPlaying) {
+        music_.PollSequence();
       }
       break;
     default:

@@ -106,7 +106,7 @@ std::string VisualisationListEntry(const std::string& file_name);
 
 class FrmPropertiesLogic {
  public:
-  FrmPropertiesLogic(FrmPropertiesView& view, SettingsPort& settings, Module1::MusicHost& music,
+  FrmPropertiesLogic(FrmPropertiesView& view, SettingsPort& settings, Module1::MusicPlayer& music,
                      PropertiesTexts texts);
 
   void Form_Load();
@@ -147,7 +147,7 @@ class FrmPropertiesLogic {
 
   FrmPropertiesView& view_;
   SettingsPort& settings_;
-  Module1::MusicHost& music_;
+  Module1::MusicPlayer& music_;
   PropertiesTexts texts_;
   int16_t preview_frame_ = 0;
 };

@@ -5,31 +5,15 @@
 #include <iterator>
 #include <utility>
 
-#include "download/code_entry.h"
-#include "download/progress_text.h"
 #include "movie/lottie_validator.h"
-#include "frm_properties_ids.h"
 #include "resource.h"
 #include "shared/do_events.h"
 #include "shared/handles.h"
-#include "shared/twips.h"
 
 namespace {
 
 constexpr UINT_PTR kTimer1 = 1;
-constexpr char kTitle[] = "Download Visualisations";
-
-// Client area and control places, in twips (left, top, width, height).
-constexpr int kClientW = 4500, kClientH = 2175;
-constexpr TwipPlace kPlaces[] = {
-    {IDC_LB_MENSAJE, 120, 150, 4260, 255},   {IDC_LB_PORCENTAJE, 3600, 750, 750, 255},
-    {IDC_LABEL3, 120, 1200, 1500, 240},      {IDC_LB_ELAPSED, 1680, 1200, 1500, 240},
-    {IDC_LABEL4, 120, 1440, 1500, 240},      {IDC_LB_REMAINING, 1680, 1440, 1500, 240},
-    {IDC_LABEL5, 120, 1680, 1500, 240},      {IDC_LB_RATE, 1680, 1680, 1500, 240},
-    {IDCANCEL, 3255, 1620, 1095, 375},
-};
-// The bar: a white track under a black bar, both at y 600.
-constexpr int kBarY = 600, kBarX2 = 120, kTrackEnd = 4350;
+// The bar: a white track under a black bar, as thick as these at 96 DPI.
 constexpr int kTrackWidthPx = 6, kBarWidthPx = 2;
 
 // The movie player's own check: a body that fails it would only replace a
@@ -43,10 +27,15 @@ bool IsPlayableMovie(const std::string& path) {
   return ValidateLottie(bytes).ok;
 }
 
-char DecimalSeparator() {
-  char buf[8] = {};
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, sizeof buf) > 1) return buf[0];
-  return '.';
+int LabelId(DownloadLabel label) {
+  switch (label) {
+    case DownloadLabel::LbMensaje: return IDC_LB_MENSAJE;
+    case DownloadLabel::LbElapsed: return IDC_LB_ELAPSED;
+    case DownloadLabel::LbRemaining: return IDC_LB_REMAINING;
+    case DownloadLabel::LbRate: return IDC_LB_RATE;
+    case DownloadLabel::LbPorcentaje: return IDC_LB_PORCENTAJE;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -56,25 +45,28 @@ void ShowFrmDownload(HWND owner, const download::DownloadRequest& request) {
   form.DoModal(owner);
 }
 
-FrmDownload::FrmDownload(download::DownloadRequest request) : SkinnedDialog(IDD_DOWNLOAD), request_(std::move(request)) {}
+FrmDownload::FrmDownload(download::DownloadRequest request)
+    : SkinnedDialog(IDD_DOWNLOAD), logic_(*this, std::move(request)) {}
 FrmDownload::~FrmDownload() = default;
 
 bool FrmDownload::OnInit() {
-  Form_Load();
+  InitSkin();
+  logic_.Form_Load();
+  SetTimer(hwnd(), kTimer1, 250, nullptr);
   return true;
 }
 
 void FrmDownload::OnTimer(UINT_PTR id) {
-  if (id == kTimer1) Timer1_Timer();
+  if (id == kTimer1) logic_.Timer1_Timer();
 }
 
 // The Cancel button, Esc and the title bar's close button all cancel; the
 // dialog closes itself once the download has ended.
 void FrmDownload::OnCommand(int id, int /*code*/) {
-  if (id == IDCANCEL) Command1_Click();
+  if (id == IDCANCEL) logic_.Command1_Click();
 }
 
-void FrmDownload::OnClose() { Command1_Click(); }
+void FrmDownload::OnClose() { logic_.Command1_Click(); }
 
 INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   handled = true;
@@ -99,10 +91,6 @@ INT_PTR FrmDownload::OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   }
 }
 
-void FrmDownload::Layout() { layout_.Apply(hwnd(), Dpi(), kClientW, kClientH, kPlaces); }
-
-void FrmDownload::OnDpiChanged(int /*old_dpi*/, int new_dpi) { layout_.Place(hwnd(), new_dpi, kPlaces); }
-
 void FrmDownload::PaintBackground(HDC dc) {
   RECT rc;
   GetClientRect(hwnd(), &rc);
@@ -112,25 +100,43 @@ void FrmDownload::PaintBackground(HDC dc) {
   DrawPicture(dc, DialogBackground(), 0, 0);
 }
 
+RECT FrmDownload::Track() const {
+  RECT r{};
+  HWND marker = Item(IDC_DL_BAR);
+  GetWindowRect(marker, &r);
+  MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+int FrmDownload::BarX(int twips) const {
+  const RECT t = Track();
+  return t.left + MulDiv(twips - FrmDownloadLogic::kBarStart, t.right - t.left,
+                         FrmDownloadLogic::kTrackEnd - FrmDownloadLogic::kBarStart);
+}
+
 // The bar lies over the background, so every paint draws it again: a white
 // track, and over it the black bar from its start to line1_x1_.
 void FrmDownload::PaintBar(HDC dc) {
-  const GdiObject<HPEN> track(CreatePen(PS_SOLID, kTrackWidthPx, RGB(255, 255, 255)));
-  const GdiObject<HPEN> bar(CreatePen(PS_SOLID, kBarWidthPx, RGB(0, 0, 0)));
+  const RECT t = Track();
+  const int y = (t.top + t.bottom) / 2;
+  const GdiObject<HPEN> track(CreatePen(PS_SOLID, MulDiv(kTrackWidthPx, Dpi(), 96), RGB(255, 255, 255)));
+  const GdiObject<HPEN> bar(CreatePen(PS_SOLID, MulDiv(kBarWidthPx, Dpi(), 96), RGB(0, 0, 0)));
   {
     const Selection pen(dc, track.get());
-    MoveToEx(dc, layout_.X(kBarX2), layout_.Y(kBarY), nullptr);
-    LineTo(dc, layout_.X(kTrackEnd), layout_.Y(kBarY));
+    MoveToEx(dc, t.left, y, nullptr);
+    LineTo(dc, t.right, y);
   }
-  if (line1_x1_ > kBarX2) {
+  if (line1_x1_ > FrmDownloadLogic::kBarStart) {
     const Selection pen(dc, bar.get());
-    MoveToEx(dc, layout_.X(kBarX2), layout_.Y(kBarY), nullptr);
-    LineTo(dc, layout_.X(line1_x1_), layout_.Y(kBarY));
+    MoveToEx(dc, t.left, y, nullptr);
+    LineTo(dc, BarX(line1_x1_), y);
   }
 }
 
-void FrmDownload::SetLabel(int id, const std::string& text) {
-  HWND label = GetDlgItem(hwnd(), id);
+// --- the view ---------------------------------------------------------------
+
+void FrmDownload::SetLabel(DownloadLabel which, const std::string& text) {
+  HWND label = Item(LabelId(which));
   if (text == WindowText(label)) return;  // an unchanged text costs nothing
   SetWindowTextA(label, text.c_str());
   // A transparent label does not clear its old text: repaint the background
@@ -141,117 +147,66 @@ void FrmDownload::SetLabel(int id, const std::string& text) {
   RedrawWindow(hwnd(), &r, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_ERASENOW | RDW_UPDATENOW);
 }
 
-void FrmDownload::SetBarEnd(int x1_twips) {
-  if (x1_twips == line1_x1_) return;
-  const int lo = std::min(x1_twips, line1_x1_), hi = std::max(x1_twips, line1_x1_);
-  line1_x1_ = x1_twips;
-  const int pad = kTrackWidthPx;
-  RECT r{layout_.X(lo) - pad, layout_.Y(kBarY) - pad, layout_.X(hi) + pad, layout_.Y(kBarY) + pad};
+void FrmDownload::SetBarEnd(int twips) {
+  if (twips == line1_x1_) return;
+  const int lo = BarX(std::min(twips, line1_x1_)), hi = BarX(std::max(twips, line1_x1_));
+  line1_x1_ = twips;
+  const RECT t = Track();
+  const int y = (t.top + t.bottom) / 2, pad = MulDiv(kTrackWidthPx, Dpi(), 96);
+  RECT r{lo - pad, y - pad, hi + pad, y + pad};
   InvalidateRect(hwnd(), &r, FALSE);
 }
 
-void FrmDownload::Form_Load() {
-  Cancelado = false;
-  Paso = 0;
-  InitSkin();
-  decimal_separator_ = DecimalSeparator();  // asked once, not at every label update
-  Layout();
-  SetTimer(hwnd(), kTimer1, 250, nullptr);
-}
+void FrmDownload::SetCaption(const std::string& text) { SetWindowTextA(hwnd(), text.c_str()); }
 
-void FrmDownload::Timer1_Timer() {
-  SetBarEnd(kBarX2);
-  ++Paso;
-  switch (Paso) {
-    case 1:
-      SetLabel(IDC_LB_MENSAJE, "Please wait...");
-      break;
-    case 3:
-      SetLabel(IDC_LB_MENSAJE, "Analizing code...");
-      break;
-    case 4:
-      SetLabel(IDC_LB_MENSAJE, "Sending request to the server...");
-      break;
-    case 5:
-      SetLabel(IDC_LB_MENSAJE, "Connecting with " + request_.DownloadSite + " ...");
-      break;
-    case 9:
-      Paso = 0;
-      SetLabel(IDC_LB_MENSAJE, "Downloading " + request_.DownloadTitle + " visualisation...");
-      KillTimer(hwnd(), kTimer1);
-      EjecutarDescarga();
-      break;
-    default:
-      break;
-  }
-}
+void FrmDownload::StopTimer() { KillTimer(hwnd(), kTimer1); }
 
-void FrmDownload::EjecutarDescarga() {
+DownloadOutcome FrmDownload::RunDownload(const download::DownloadRequest& request) {
   DoEvents();
   DownloadVis = std::make_unique<ClassDownload>();
   DownloadVis->SetReceiver(this);
   DownloadVis->SetComprobarFichero(&IsPlayableMovie);
   DownloadVis->SetLimiteBytes(kMovieSizeLimit);
   DownloadVis->SetBytesBloqueDescarga(3);
-  DownloadVis->SetURL(request_.DownloadURL);
-  DownloadVis->SetFichero(request_.DownloadFile);
-  // A Cancel pressed while the messages were still showing wins: no
-  // request goes out.
-  if (!Cancelado) DownloadVis->Descargar(1);
-  UpdateWindow(hwnd());
-  std::string text;
-  UINT icon;
-  if (Cancelado) {
-    text = "The download has been cancelled.";
-    icon = MB_ICONERROR;
-  } else if (!DownloadVis->HuboError()) {
-    text = "The visualisation has been successfully downloaded.";
-    icon = MB_ICONINFORMATION;
-  } else {
-    text = "An error has ocurred in the visualisation download, please try later.";
-    // One line under the message says why.
-    std::string cause = DownloadVis->Causa();
-    if (!cause.empty()) {
-      if (cause[0] >= 'a' && cause[0] <= 'z') cause[0] = static_cast<char>(cause[0] - 'a' + 'A');
-      text += "\n" + cause + ".";
-    }
-    icon = MB_ICONERROR;
+  DownloadVis->SetURL(request.DownloadURL);
+  DownloadVis->SetFichero(request.DownloadFile);
+  // A Cancel pressed during the pump above wins: no request goes out.
+  DownloadOutcome outcome;
+  if (!logic_.Cancelado()) {
+    DownloadVis->Descargar(1);
+    outcome = {DownloadVis->HuboError(), DownloadVis->Causa()};
   }
-  MessageBoxA(hwnd(), text.c_str(), kTitle, MB_OK | icon);
+  UpdateWindow(hwnd());
   DownloadVis.reset();
-  Form_Unload();
-  End(0);
+  return outcome;
 }
+
+bool FrmDownload::Downloading() { return DownloadVis && DownloadVis->Descargando(); }
 
 // Reaches the download at once, even while WinINet waits: Descargar keeps
 // the dialog's messages moving.
-void FrmDownload::Command1_Click() {
-  Cancelado = true;
-  if (DownloadVis && DownloadVis->Descargando()) {
-    DownloadVis->Cancelar();
-    SetWindowTextA(hwnd(), "Download Cancelled");
-  }
+void FrmDownload::CancelDownload() {
+  if (DownloadVis) DownloadVis->Cancelar();
 }
 
-void FrmDownload::Form_Unload() { Cancelado = false; }
+void FrmDownload::MsgBox(const std::string& text, const std::string& title, int style) {
+  MessageBoxA(hwnd(), text.c_str(), title.c_str(), MB_OK | static_cast<UINT>(style));
+}
+
+uint32_t FrmDownload::TickCount() { return GetTickCount(); }
+
+char FrmDownload::DecimalSeparator() {
+  char buf[8] = {};
+  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, buf, sizeof buf) > 1) return buf[0];
+  return '.';
+}
+
+void FrmDownload::Close() { End(0); }
 
 void FrmDownload::Progreso(int64_t BytesTotales, int64_t BytesRecibidos, int16_t Porcentaje,
                            int32_t SegundosTranscurridos, double SegundosRestantes, int32_t& BytesPorSegundo,
                            bool& Cancelar) {
-  if (Cancelado) {
-    Cancelar = true;
-    SetWindowTextA(hwnd(), "Download Cancelled");
-  } else if (BytesTotales != -1) {
-    // Labels change at most at display rate; the last figures always show.
-    const DWORD now = GetTickCount();
-    if (now - last_paint_tick_ >= 16 || BytesRecibidos >= BytesTotales) {
-      last_paint_tick_ = now;
-      SetLabel(IDC_LB_ELAPSED, Module1::FormatTime(SegundosTranscurridos));
-      SetLabel(IDC_LB_REMAINING, Module1::FormatTime(SegundosRestantes));
-      SetLabel(IDC_LB_RATE, download::FormatRate(BytesPorSegundo, decimal_separator_));
-      SetLabel(IDC_LB_PORCENTAJE, std::to_string(Porcentaje) + "%");
-      SetBarEnd(download::BarEndTwips(Porcentaje));
-    }
-  }
+  logic_.Progreso(BytesTotales, BytesRecibidos, Porcentaje, SegundosTranscurridos, SegundosRestantes,
+                  BytesPorSegundo, Cancelar);
   DoEventsEvery(10);
 }

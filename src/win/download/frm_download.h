@@ -6,16 +6,16 @@
 
 #include "download/class_download.h"
 #include "download/code_entry.h"
+#include "download/frm_download_logic.h"
 #include "movie/lottie_validator.h"
 #include "shared/skinned_dialog.h"
 #include "shared/picture.h"
-#include "shared/twips.h"
 
-// The modal dialog that downloads one visualisation: timed status messages,
-// then the download with rate, times, percentage and bar, a Cancel button,
-// and the result in a message box. It reads the hand-over strings of
-// Module1 and empties them when it unloads.
-class FrmDownload : public SkinnedDialog, private ClassDownload::ProgresoReceiver {
+// The modal dialog that downloads one visualisation, laid out by its
+// template. FrmDownloadLogic decides what it shows and when; the dialog
+// renders that (labels over the picture, the bar) and runs the one
+// ClassDownload that the logic asks for, with the request it was given.
+class FrmDownload : public SkinnedDialog, private FrmDownloadView, private ClassDownload::ProgresoReceiver {
  public:
   // A body longer than the player takes cannot be a movie: the download stops.
   static constexpr int64_t kMovieSizeLimit = static_cast<int64_t>(lottie_limits::kMaxBytes);
@@ -29,32 +29,34 @@ class FrmDownload : public SkinnedDialog, private ClassDownload::ProgresoReceive
   void OnCommand(int id, int code) override;
   void OnClose() override;
   INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
-  bool ScalesControls() const override { return false; }
-  void OnDpiChanged(int old_dpi, int new_dpi) override;
 
  private:
-  void Form_Load();
-  void Timer1_Timer();
-  void EjecutarDescarga();
-  void Command1_Click();
-  void Form_Unload();
   void Progreso(int64_t BytesTotales, int64_t BytesRecibidos, int16_t Porcentaje, int32_t SegundosTranscurridos,
                 double SegundosRestantes, int32_t& BytesPorSegundo, bool& Cancelar) override;
 
-  void Layout();
-  void SetLabel(int id, const std::string& text);
-  void SetBarEnd(int x1_twips);
+  // The bar's track in client pixels: the template's marker.
+  RECT Track() const;
+  // Client x of a bar end given in the bar's twips.
+  int BarX(int twips) const;
   void PaintBackground(HDC dc);
   void PaintBar(HDC dc);
 
-  const download::DownloadRequest request_;
+  // FrmDownloadView
+  void SetLabel(DownloadLabel label, const std::string& text) override;
+  void SetBarEnd(int twips) override;
+  void SetCaption(const std::string& text) override;
+  void StopTimer() override;
+  DownloadOutcome RunDownload(const download::DownloadRequest& request) override;
+  bool Downloading() override;
+  void CancelDownload() override;
+  void MsgBox(const std::string& text, const std::string& title, int style) override;
+  uint32_t TickCount() override;
+  char DecimalSeparator() override;
+  void Close() override;
+
+  FrmDownloadLogic logic_;
   std::unique_ptr<ClassDownload> DownloadVis;
-  bool Cancelado = false;
-  int16_t Paso = 0;
-  int line1_x1_ = 120;  // twips
-  DWORD last_paint_tick_ = 0;
-  char decimal_separator_ = '.';
-  TwipLayout layout_;
+  int line1_x1_ = FrmDownloadLogic::kBarStart;  // the bar's end, in twips
 };
 
 // Opens FrmDownload afresh, modally, for `request`.

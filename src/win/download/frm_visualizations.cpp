@@ -14,13 +14,6 @@
 
 namespace {
 
-constexpr int kClientW = 7905, kClientH = 4800;
-constexpr TwipPlace kPlaces[] = {
-    {IDC_VIS_LABEL2, 240, 4065, 3600, 255}, {IDC_VIS_TEXT1, 240, 4320, 4095, 285},
-    {IDC_VIS_COMMAND1, 4395, 4290, 375, 375}, {IDC_VIS_COMMAND2, 6840, 4305, 975, 375},
-    {IDC_VIS_LABEL1, 1800, 4680, 2775, 255},
-};
-constexpr int kBrowserX = 120, kBrowserY = 120, kBrowserW = 7695, kBrowserH = 3735;
 constexpr int kLinkTitle = IDC_VIS_LINK + 10, kLinkText = IDC_VIS_LINK + 11;
 constexpr COLORREF kPanel = RGB(246, 244, 255);
 
@@ -125,7 +118,6 @@ void FrmVisualizations::PaintBackground(HDC dc) {
 
 void FrmVisualizations::Form_Load() {
   InitSkin();
-  layout_.Apply(hwnd(), Dpi(), kClientW, kClientH, kPlaces);
   panel_brush_.reset(CreateSolidBrush(kPanel));
   SetWindowSubclass(GetDlgItem(hwnd(), IDC_VIS_TEXT1), &Text1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   CreateBrowserOrLink();
@@ -162,7 +154,12 @@ void FrmVisualizations::CreateBrowserOrLink() {
 }
 
 void FrmVisualizations::PlaceBrowserOrLink() {
-  const int x = layout_.X(kBrowserX), y = layout_.Y(kBrowserY), w = layout_.X(kBrowserW), h = layout_.Y(kBrowserH);
+  RECT area{};
+  GetWindowRect(Item(IDC_VIS_PANEL), &area);
+  MapWindowPoints(nullptr, hwnd(), reinterpret_cast<POINT*>(&area), 2);
+  const int x = area.left, y = area.top, w = area.right - area.left, h = area.bottom - area.top;
+  // The panel's own spacing, in pixels at 96 DPI.
+  auto px = [this](int pixels96) { return MulDiv(pixels96, Dpi(), 96); };
   if (browser_) {
     MoveWindow(browser_, x, y, w, h, FALSE);
     return;
@@ -171,22 +168,21 @@ void FrmVisualizations::PlaceBrowserOrLink() {
   HFONT dialog_font = DialogFont();
   LOGFONTA lf{};
   GetObjectA(dialog_font, sizeof lf, &lf);
-  lf.lfHeight = -MulDiv(14, layout_.dpi_y(), 72);
+  lf.lfHeight = -PointsToPixels(14);
   lf.lfWeight = FW_BOLD;
   ScopedFont title_font(CreateFontIndirectA(&lf));
-  const int pad = layout_.X(360);
+  const int pad = px(24);
   HWND title = Item(kLinkTitle), text = Item(kLinkText), link = Item(IDC_VIS_LINK);
-  MoveWindow(title, x + pad, y + pad, w - 2 * pad, layout_.Y(420), FALSE);
+  MoveWindow(title, x + pad, y + pad, w - 2 * pad, px(28), FALSE);
   SendMessageA(title, WM_SETFONT, reinterpret_cast<WPARAM>(title_font.get()), TRUE);
   title_font_ = std::move(title_font);  // the old one goes once the title no longer uses it
-  MoveWindow(text, x + pad, y + pad + layout_.Y(600), w - 2 * pad, layout_.Y(900), FALSE);
+  MoveWindow(text, x + pad, y + pad + px(40), w - 2 * pad, px(60), FALSE);
   SendMessageA(text, WM_SETFONT, reinterpret_cast<WPARAM>(dialog_font), TRUE);
-  MoveWindow(link, x + pad, y + pad + layout_.Y(1650), w - 2 * pad, layout_.Y(300), FALSE);
+  MoveWindow(link, x + pad, y + pad + px(110), w - 2 * pad, px(20), FALSE);
   SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(dialog_font), TRUE);
 }
 
-void FrmVisualizations::OnDpiChanged(int /*old_dpi*/, int new_dpi) {
-  layout_.Place(hwnd(), new_dpi, kPlaces);
+void FrmVisualizations::OnDpiChanged(int /*old_dpi*/, int /*new_dpi*/) {
   PlaceBrowserOrLink();
 }
 

@@ -7,7 +7,6 @@
 #include "shared/skinned_dialog.h"
 #include "shared/handles.h"
 #include "shared/picture.h"
-#include "shared/twips.h"
 
 // The download-code form: the site's catalogue (the system's web browser
 // control, or a link that opens the page in the user's browser where the
@@ -31,7 +30,6 @@ class FrmVisualizations : public SkinnedDialog, private FrmVisualizationsView {
   void OnCommand(int id, int code) override;
   LRESULT OnNotify(int id, NMHDR* header) override;
   INT_PTR OnMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
-  bool ScalesControls() const override { return false; }
   void OnDpiChanged(int old_dpi, int new_dpi) override;
 
  private:
@@ -39,8 +37,8 @@ class FrmVisualizations : public SkinnedDialog, private FrmVisualizationsView {
   static LRESULT Text1Message(HWND h, UINT msg, WPARAM wp, LPARAM lp, FrmVisualizations* form);
   void Form_Load();
   void CreateBrowserOrLink();
-  // The browser or the link's panel and its texts, at their places for the
-  // current DPI.
+  // The browser or the link's panel and its texts, at the place that the
+  // template marks, for the current DPI.
   void PlaceBrowserOrLink();
   void PaintBackground(HDC dc);
 
@@ -49,7 +47,6 @@ class FrmVisualizations : public SkinnedDialog, private FrmVisualizationsView {
   RECT panel_{};
   ScopedBrush panel_brush_;
   ScopedFont title_font_;
-  TwipLayout layout_;
   FrmVisualizationsLogic logic_;
 
   // FrmVisualizationsView

@@ -39,7 +39,8 @@ FrmApp::FrmApp()
             else SetTimer(hwnd(), kTmMusic, ms, nullptr);
           },
           [] { ::DoEvents(); }),
-      logic_(*this),
+      music_(music_host_),
+      logic_(*this, music_),
       layers_(AddFrmAppLayers(compositor_)),
       covers_({[this] { logic_.MouseMove(); }, [this] { logic_.Form_Unload(); }}) {
   char path[MAX_PATH];
@@ -81,7 +82,7 @@ LRESULT FrmApp::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER:
       if (wp == kTimerLoad) logic_.TimerLoad_Timer();
       else if (wp == kTmBucle) TmBucle_Timer();
-      else if (wp == kTmMusic) Module1::TmMusic_Tick(music_host_, *settings_);
+      else if (wp == kTmMusic) music_.TmMusic_Tick(*settings_);
       else if (wp == kFrame) Animate();
       return 0;
     case WM_SIZE:
@@ -272,14 +273,6 @@ void FrmApp::CaptureDesktopBackground() {
   covers_.CaptureDesktop();
 }
 
-void FrmApp::PrepareMusic() { Module1::PrepareMusic(music_host_, *settings_); }
-void FrmApp::StartMusic() { Module1::StartMusic(music_host_, *settings_); }
-void FrmApp::StopMusicAndMovies() {
-  Module1::StopMusic(music_host_, [this] {
-    StopMovie(MovieLayer::Movie);
-    StopMovie(MovieLayer::MovTitle);
-  });
-}
 
 void FrmApp::DoEvents() { ::DoEvents(); }
 

@@ -41,9 +41,6 @@ class FrmApp : public SaverWindow, private FrmAppHost {
   void SetImgFondoVisible(bool visible) override;
   void SetCoverVisible(bool visible) override;
   void CaptureDesktopBackground() override;
-  void PrepareMusic() override;
-  void StartMusic() override;
-  void StopMusicAndMovies() override;
   void DoEvents() override;
   bool GetDisplayMode(uint32_t* width, uint32_t* height) override;
   void GetClientSize(int* width, int* height) override;
@@ -74,6 +71,7 @@ class FrmApp : public SaverWindow, private FrmAppHost {
 
   std::unique_ptr<SettingsPort> settings_;
   WinMusicHost music_host_;
+  Module1::MusicPlayer music_;
   FrmAppLogic logic_;
   HWND txt_end_ = nullptr;
   Compositor compositor_;

@@ -42,13 +42,14 @@ bool Themed() { return IsThemeActive() && IsAppThemed(); }
 
 FrmProperties::FrmProperties()
     : SkinnedDialog(IDD_FRMPROPERTIES),
-      music_(
+      music_host_(
           [this](unsigned ms) {
             if (!hwnd()) return;
             if (ms == 0) KillTimer(hwnd(), kTimer1);
             else SetTimer(hwnd(), kTimer1, ms, nullptr);
           },
           [] { ::DoEvents(); }),
+      music_(music_host_),
       logic_(*this, settings_, music_,
              {"(C) 2006 the QrvSaver2006 developers",
               std::string("Contact: ") + kContactAddress, std::string(kSiteUrl) + "/"}),

@@ -91,7 +91,8 @@ class FrmProperties : public SkinnedDialog, private FrmPropertiesView {
   void EndProgram() override;
 
   RegistrySettings settings_;
-  WinMusicHost music_;
+  WinMusicHost music_host_;
+  Module1::MusicPlayer music_;
   FrmPropertiesLogic logic_;
   Page pages_[3];
   ScaledPicture background_, banner_, about_;
