@@ -12,7 +12,7 @@ endif()
 # already patched. A changed patch set makes a fresh copy; the copy keeps the
 # source's file times, and the files any patch (old or new) touches are
 # marked new, so only those are compiled again.
-file(GLOB _rl_patches "${CMAKE_SOURCE_DIR}/cmake/rlottie-patches/*.patch")
+file(GLOB _rl_patches CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/cmake/rlottie-patches/*.patch")
 list(SORT _rl_patches)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_rl_patches} "${RLOTTIE_SRC}/inc/rlottie.h")
 set(_rl_stamp_text "${RLOTTIE_SRC}\n")
